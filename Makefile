@@ -1,0 +1,38 @@
+# Pelmora: the commands of the README. Every target installs what is missing first.
+BUILD   ?= build
+JOBS    ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: all deps configure build test run bench quality screenshot asan fuzz clean format
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/app/pelmora ]; then exec $(BUILD)/app/pelmora; \
+	 else echo "The window program is not built yet; running the command-line tool:"; \
+	      $(BUILD)/cli/pelmora-gen --seed 1 -n 10 gamma 2 3; fi
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done; \
+	 if [ -x scripts/bench-cli ]; then scripts/bench-cli $(BUILD); fi
+
+quality: build
+	@$(BUILD)/bench/clock-quality
+
+screenshot: build
+	@scripts/screenshot $(BUILD)
+
+clean:
+	rm -rf $(BUILD) build-asan build-fuzz

@@ -1,0 +1,48 @@
+#pragma once
+// What the Generate command does between the field texts and the number
+// texts, shared by the window and pelmora-gen.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/numtext.h"
+#include "core/rows.h"
+
+namespace pelmora {
+
+struct FieldTexts {
+    std::string quantity;  // LabeledEdit2
+    std::string first;     // LabeledEdit5
+    std::string second;    // LabeledEdit6
+    std::string third;     // LabeledEdit7
+};
+
+struct Request {
+    int32_t count = 0;
+    double p1 = 0, p2 = 0, p3 = 0;
+};
+
+// Parses the quantity (truncated to the count), then the third, first and
+// second fields, each stored as a double at once; the first failure throws.
+Request ParseFields(const FieldTexts& texts, std::string_view sep);
+
+// Draws request.count values of `row` and hands each one's text, in the
+// general format, to `emit` as soon as it is drawn. A row outside 0 to 26
+// draws nothing. A failure throws; what was emitted before stays emitted.
+template <class Emit>
+void GenerateValues(int row, const Request& request, std::string_view sep, Emit&& emit) {
+    char buf[kFormatMax + 16];
+    for (int32_t i = 0; i < request.count; ++i) {
+        if (row < 0 || row >= kRowCount) return;
+        double v = DrawRow(row, request.p1, request.p2, request.p3);
+        std::size_t n = FormatGeneral(v, buf, sep.size() <= 16 ? sep : std::string_view("."));
+        emit(std::string_view(buf, n));
+    }
+}
+
+// The error box's text: the message, with "." appended when it is not empty
+// and its last character sorts after "." in character-code order.
+std::string ErrorBoxText(std::string_view message);
+
+}  // namespace pelmora

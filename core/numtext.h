@@ -1,0 +1,37 @@
+#pragma once
+// Number texts: the conversion of a field's text to a real, and the general
+// format in which every value is written (15 significant digits).
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "engine/numeric.h"
+
+namespace pelmora {
+
+// Converts a field's whole text: leading and trailing blanks (character 32
+// only), an optional sign, digits with at most one decimal separator `sep`,
+// an optional exponent ("E" or "e", optional sign, digits taken while the
+// exponent read so far is below 500). The value is the exact decimal value
+// rounded to extended precision. An invalid text, or one whose value lies
+// beyond the extended range, throws Error("'<text>' is not a valid floating
+// point value"). The caller stores the result as a double (ToDouble) or
+// truncates it (TruncToInt).
+Extended TextToReal(std::string_view text, std::string_view sep = ".");
+
+// "'<text>' is not a valid floating point value"
+std::string InvalidRealMessage(std::string_view text);
+
+// Longest text FormatGeneral writes, less the separator's extra bytes.
+inline constexpr std::size_t kFormatMax = 32;
+
+// Writes x in the general format to `out` (at least kFormatMax + sep.size()
+// bytes) and returns the length: |x| rounded to 18 significant digits, then
+// to 15; fixed notation for decimal exponents -3 to 15 (0.d1..dk x 10^E),
+// "E" notation otherwise, without "+" and without leading exponent zeros;
+// "INF", "-INF" and "NAN" for the non-finite values; zero as "0".
+std::size_t FormatGeneral(double x, char* out, std::string_view sep = ".");
+std::string FormatGeneral(double x, std::string_view sep = ".");
+
+}  // namespace pelmora

@@ -1,0 +1,78 @@
+#pragma once
+// The process-wide uniform source: a 32-bit linear congruential generator
+// (multiplier 134775813, increment 1, modulus 2^32) whose state most
+// generators overwrite from the clock before each value.
+
+#include <cstdint>
+
+namespace pelmora {
+
+// The one state of the engine. 0 at start-up; written only by
+// ReseedFromClock, NextUniform and NextBelow (and AdvanceUniform, which is a
+// shortcut for many NextUniform calls whose values are not needed).
+extern uint32_t UniformSeed;
+
+inline constexpr uint32_t kMultiplier = 134775813u;  // 0x08088405
+inline constexpr double kUniformScale = 0x1p-32;     // 2.3283064365386963e-10
+
+// A real in [0, 1 - 2^-32], a multiple of 2^-32; advances the state once.
+inline double NextUniform() {
+    UniformSeed = UniformSeed * kMultiplier + 1u;
+    return static_cast<double>(UniformSeed) * kUniformScale;
+}
+
+// floor(n * state / 2^32) for the new state: in [0, n) for n >= 1, 0 for
+// n = 0; a negative n acts as the unsigned count 2^32 + n. No rejection step.
+inline uint32_t NextBelow(uint32_t n) {
+    UniformSeed = UniformSeed * kMultiplier + 1u;
+    return static_cast<uint32_t>((static_cast<uint64_t>(n) * UniformSeed) >> 32);
+}
+
+// Advances the state by `steps` steps in O(log steps), exactly as that many
+// NextUniform calls would.
+void AdvanceUniform(uint64_t steps);
+
+// The clock behind ReseedFromClock. `read` returns a 64-bit reading whose low
+// 32 bits become the new state. The real clock returns its counter passed
+// through a bijective 64-bit mixer, so that readings taken in quick
+// succession, which differ by a nearly constant step, still give unrelated
+// states; a replaced clock (tests, the reproducible mode of pelmora-gen)
+// returns whatever it likes, unmixed.
+struct ClockSource {
+    uint64_t (*read)(void* context);
+    void* context;
+};
+
+extern ClockSource Clock;
+
+// Replaces the clock; SetClock(RealClock()) puts the real one back.
+void SetClock(ClockSource clock);
+ClockSource RealClock();
+
+// The state becomes the clock reading itself; the previous state is not mixed in.
+inline void ReseedFromClock() { UniformSeed = static_cast<uint32_t>(Clock.read(Clock.context)); }
+
+// The real clock's parts, open to tests: the splitmix64 finalizer that mixes
+// a reading, and the choice between the high-resolution counter and the
+// millisecond count when the counter cannot be read.
+uint64_t MixReading(uint64_t reading);
+uint64_t RealClockReading(bool counterRead, uint64_t counter, uint32_t milliseconds);
+
+// Row 6, "Continuous Uniform": a + U * (b - a), reseeding first.
+double DrawUniform(double a, double b);
+// Row 7, "Discrete Uniform": NextBelow(n) + 1, wrapping modulo 2^32, reseeding first.
+int32_t DrawDiscreteUniform(int32_t n);
+
+// Replaces the clock for the lifetime of the object (tests and tools).
+class ScopedClock {
+public:
+    explicit ScopedClock(ClockSource clock) : saved_(Clock) { SetClock(clock); }
+    ~ScopedClock() { SetClock(saved_); }
+    ScopedClock(const ScopedClock&) = delete;
+    ScopedClock& operator=(const ScopedClock&) = delete;
+
+private:
+    ClockSource saved_;
+};
+
+}  // namespace pelmora
