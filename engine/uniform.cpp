@@ -1,0 +1,102 @@
+#include "engine/uniform.h"
+
+#include <cpuid.h>
+#include <time.h>
+#include <x86intrin.h>
+
+#include <ctime>
+
+#include "engine/numeric.h"
+
+namespace pelmora {
+
+uint32_t UniformSeed = 0;
+
+void AdvanceUniform(uint64_t steps) {
+    // Composes the affine step s -> a s + 1 with itself by binary powers.
+    uint32_t mul = 1, add = 0;
+    uint32_t stepMul = kMultiplier, stepAdd = 1;
+    while (steps != 0) {
+        if (steps & 1u) {
+            mul *= stepMul;
+            add = add * stepMul + stepAdd;
+        }
+        stepAdd = (stepMul + 1u) * stepAdd;
+        stepMul *= stepMul;
+        steps >>= 1;
+    }
+    UniformSeed = mul * UniformSeed + add;
+}
+
+uint64_t MixReading(uint64_t z) {
+    // splitmix64's finalizer: a bijection that spreads every input bit over
+    // the whole word, so readings a nearly constant step apart give
+    // unrelated low halves.
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+uint64_t RealClockReading(bool counterRead, uint64_t counter, uint32_t milliseconds) {
+    return MixReading(counterRead ? counter : milliseconds);
+}
+
+namespace {
+
+// The time-stamp counter is the cheapest high-resolution counter, but only
+// an invariant one ticks at a constant rate in every power state; otherwise
+// the monotonic clock's nanoseconds serve.
+bool HasInvariantTsc() {
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid(0x80000000u, &eax, &ebx, &ecx, &edx) || eax < 0x80000007u) return false;
+    __get_cpuid(0x80000007u, &eax, &ebx, &ecx, &edx);
+    return (edx >> 8) & 1u;
+}
+
+const bool kUseTsc = HasInvariantTsc();
+
+bool ReadCounter(uint64_t& counter) {
+    if (kUseTsc) {
+        counter = __rdtsc();
+        return true;
+    }
+    timespec ts;
+    if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0) return false;
+    counter = static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
+    return true;
+}
+
+uint32_t Milliseconds() {
+    timespec ts;
+    if (clock_gettime(CLOCK_MONOTONIC_COARSE, &ts) == 0)
+        return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+    return static_cast<uint32_t>(static_cast<uint64_t>(std::time(nullptr)) * 1000u);
+}
+
+uint64_t ReadRealClock(void*) {
+    uint64_t counter = 0;
+    if (ReadCounter(counter)) return RealClockReading(true, counter, 0);
+    return RealClockReading(false, 0, Milliseconds());
+}
+
+}  // namespace
+
+ClockSource RealClock() { return {&ReadRealClock, nullptr}; }
+
+ClockSource Clock = {&ReadRealClock, nullptr};
+
+void SetClock(ClockSource clock) { Clock = clock.read ? clock : RealClock(); }
+
+double DrawUniform(double a, double b) {
+    ReseedFromClock();
+    Extended u = NextUniform();
+    return ToDouble((static_cast<Extended>(b) - a) * u + a);
+}
+
+int32_t DrawDiscreteUniform(int32_t n) {
+    ReseedFromClock();
+    uint32_t r = NextBelow(static_cast<uint32_t>(n));
+    return static_cast<int32_t>(r + 1u);
+}
+
+}  // namespace pelmora

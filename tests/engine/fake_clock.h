@@ -1,0 +1,42 @@
+#pragma once
+// A clock for tests: readings start, start + step, start + 2 step, ...; it
+// counts how often it was read.
+
+#include <cstdint>
+
+#include "engine/uniform.h"
+
+namespace pelmora::testing {
+
+struct FakeClock {
+    uint64_t next = 0;
+    uint64_t step = 0;
+    int reads = 0;
+
+    static uint64_t Read(void* self) {
+        auto* c = static_cast<FakeClock*>(self);
+        ++c->reads;
+        uint64_t r = c->next;
+        c->next += c->step;
+        return r;
+    }
+    ClockSource Source() { return {&FakeClock::Read, this}; }
+};
+
+// The state whose successor is `target`: s * 134775813 + 1 = target (mod 2^32).
+inline uint32_t SeedBefore(uint32_t target) {
+    uint32_t inv = kMultiplier;  // Newton's iteration for the inverse modulo 2^32
+    for (int i = 0; i < 5; ++i) inv *= 2u - kMultiplier * inv;
+    return (target - 1u) * inv;
+}
+
+// The number of steps from `from` to `to`, or -1 beyond `limit`.
+inline int StepsBetween(uint32_t from, uint32_t to, int limit = 100000) {
+    for (int n = 0; n <= limit; ++n) {
+        if (from == to) return n;
+        from = from * kMultiplier + 1u;
+    }
+    return -1;
+}
+
+}  // namespace pelmora::testing

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "engine/engine.h"
+#include "fake_clock.h"
+
+namespace pelmora {
+namespace {
+
+using testing::FakeClock;
+using testing::SeedBefore;
+
+TEST(Uniform, FirstValuesFromStateZero) {
+    UniformSeed = 0;
+    const struct { double value; uint32_t state; } expected[] = {
+        {2.3283064365386963e-10, 1u},
+        {0.031379939522594213, 134775814u},
+        {0.8610484672244638, 3698175007u},
+    };
+    for (const auto& e : expected) {
+        EXPECT_EQ(NextUniform(), e.value);
+        EXPECT_EQ(UniformSeed, e.state);
+    }
+}
+
+TEST(Uniform, NextBelowTenFromStateZero) {
+    UniformSeed = 0;
+    const uint32_t expected[] = {0, 0, 8, 2, 2};
+    for (uint32_t e : expected) EXPECT_EQ(NextBelow(10), e);
+}
+
+TEST(Uniform, StateBeforeZeroGivesExactlyZero) {
+    UniformSeed = 649090867u;
+    EXPECT_EQ(NextUniform(), 0.0);
+    UniformSeed = 649090867u;
+    EXPECT_EQ(NextBelow(12345), 0u);
+    EXPECT_EQ(SeedBefore(0), 649090867u);
+}
+
+TEST(Uniform, LargestValueAndTheTwoHalves) {
+    UniformSeed = SeedBefore(0xFFFFFFFFu);
+    EXPECT_EQ(NextUniform(), 0.9999999997671694);
+    UniformSeed = SeedBefore(0x80000000u);
+    EXPECT_EQ(NextUniform(), 0.5);
+    EXPECT_NE(NextUniform(), 0.5);  // the successor of 2^31 is 2^31 + 1
+}
+
+TEST(Uniform, NextBelowEdgeCounts) {
+    UniformSeed = 123;
+    EXPECT_EQ(NextBelow(0), 0u);
+    // A negative count acts as 2^32 + n: from a state s it returns s * (2^32 - 1) >> 32.
+    UniformSeed = SeedBefore(0xFFFFFFFFu);
+    EXPECT_EQ(NextBelow(static_cast<uint32_t>(-1)), 0xFFFFFFFEu);
+}
+
+TEST(Uniform, AdvanceMatchesSingleSteps) {
+    for (uint64_t steps : {0ull, 1ull, 2ull, 7ull, 1000ull, 65537ull}) {
+        UniformSeed = 987654321u;
+        for (uint64_t i = 0; i < steps; ++i) NextUniform();
+        uint32_t stepped = UniformSeed;
+        UniformSeed = 987654321u;
+        AdvanceUniform(steps);
+        EXPECT_EQ(UniformSeed, stepped) << steps;
+    }
+    // The full period brings every state back.
+    UniformSeed = 42;
+    AdvanceUniform(1ull << 32);
+    EXPECT_EQ(UniformSeed, 42u);
+}
+
+TEST(Uniform, ReseedTakesTheLowHalfOfTheReading) {
+    FakeClock clock{0x123456789ABCDEF0ull, 0};
+    ScopedClock scoped(clock.Source());
+    UniformSeed = 7;
+    ReseedFromClock();
+    EXPECT_EQ(UniformSeed, 0x9ABCDEF0u);
+    EXPECT_EQ(clock.reads, 1);
+}
+
+TEST(Uniform, RealClockMixesTheCounter) {
+    // splitmix64's finalizer of 0 is 0; of 1 it is a well-known constant.
+    EXPECT_EQ(MixReading(0), 0u);
+    EXPECT_EQ(MixReading(1), 0x5692161D100B05E5ull);
+    EXPECT_EQ(RealClockReading(true, 1, 999), MixReading(1));
+    // Without the counter the millisecond count is mixed the same way, so two
+    // reseeds within one millisecond give the same state.
+    EXPECT_EQ(RealClockReading(false, 1, 5000), MixReading(5000));
+    EXPECT_EQ(RealClockReading(false, 1, 5000), RealClockReading(false, 77, 5000));
+}
+
+TEST(Uniform, RealClockGivesDifferentStatesInQuickSuccession) {
+    SetClock(RealClock());
+    std::set<uint32_t> states;
+    for (int i = 0; i < 1000; ++i) {
+        ReseedFromClock();
+        states.insert(UniformSeed);
+    }
+    EXPECT_GT(states.size(), 990u);
+}
+
+TEST(ContinuousUniform, Examples) {
+    FakeClock clock{SeedBefore(0x80000000u), 0};
+    ScopedClock scoped(clock.Source());
+    EXPECT_EQ(DrawUniform(5, 5), 5.0);
+    EXPECT_EQ(DrawUniform(10, 0), 5.0);    // reversed ends: a + U (b - a)
+    EXPECT_EQ(DrawUniform(-1e308, 1e308), 0.0);  // b - a is formed in extended precision
+    clock.next = SeedBefore(0);
+    EXPECT_EQ(DrawUniform(10, 0), 10.0);   // U = 0 gives a: values lie in (0, 10]
+    clock.next = SeedBefore(0xFFFFFFFFu);
+    EXPECT_EQ(DrawUniform(1e16, 1e16 + 2), 1e16 + 2);  // can equal b
+    EXPECT_EQ(clock.reads, 5);
+}
+
+TEST(DiscreteUniform, CountsAndWrapping) {
+    FakeClock clock{0, 0x9E3779B97F4A7C15ull};
+    ScopedClock scoped(clock.Source());
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_EQ(DrawDiscreteUniform(1), 1);
+        EXPECT_EQ(DrawDiscreteUniform(0), 1);
+        int32_t v = DrawDiscreteUniform(6);
+        EXPECT_GE(v, 1);
+        EXPECT_LE(v, 6);
+        EXPECT_NE(DrawDiscreteUniform(-1), 0);
+        EXPECT_GT(DrawDiscreteUniform(2147483647), 0);
+    }
+    clock.next = SeedBefore(0xFFFFFFFFu);
+    EXPECT_EQ(DrawDiscreteUniform(2147483647), 2147483647);
+    clock.next = SeedBefore(0);
+    EXPECT_EQ(DrawDiscreteUniform(2147483647), 1);
+    // A negative count wraps: n = -2 acts as 2^32 - 2 and can give -2147483648.
+    clock.next = SeedBefore(0x80000000u);
+    EXPECT_EQ(DrawDiscreteUniform(-2), INT32_MIN);
+}
+
+}  // namespace
+}  // namespace pelmora
