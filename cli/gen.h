@@ -1,0 +1,31 @@
+#pragma once
+// pelmora-gen as a function, so that tests can run it in-process with their
+// own descriptors: the same numbers as the window's Generate command, from a
+// script, reproducibly with --seed, in batches of any size.
+
+#include <span>
+#include <string>
+
+namespace pelmora::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // a value, a file or a write failed
+inline constexpr int kExitUsage = 2;    // the command line itself is wrong
+
+// Runs the tool on `args` (without the program name), writing values, the
+// list, help and version to `outFd` (unless -o names a file) and messages,
+// --stats and progress to `errFd`. Returns the exit status.
+//
+// Without --seed the uniform source starts at 0, as in a freshly started
+// program, and reseeds from whatever clock is installed (the real one in the
+// tool). With --seed the seeded source is in force for the run only.
+int Run(std::span<const std::string> args, int outFd, int errFd);
+
+// The texts of --help, --list and --version.
+std::string HelpText();
+std::string ListText();
+std::string VersionText();
+// The short usage printed after a usage error.
+std::string UsageText();
+
+}  // namespace pelmora::cli

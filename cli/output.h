@@ -1,0 +1,56 @@
+#pragma once
+// The write path of pelmora-gen: values are formatted straight into one large
+// buffer, which goes out in big write() calls. Nothing is allocated per value
+// and no stdio or iostream sits in between, so a run of any length streams in
+// flat memory and every write error is seen.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace pelmora::cli {
+
+// A write that failed for good. `error` is the errno value; EPIPE means the
+// reader went away, which the tool treats as a quiet end.
+struct WriteFailure {
+    int error;
+};
+
+class OutputSink {
+public:
+    static constexpr std::size_t kCapacity = 64 * 1024;
+
+    // Writes to `fd`, which the sink does not own.
+    explicit OutputSink(int fd);
+    OutputSink(const OutputSink&) = delete;
+    OutputSink& operator=(const OutputSink&) = delete;
+
+    // Room for at least `n` (<= kCapacity) bytes at the end of the buffer,
+    // flushing first when there is not enough; Commit says how many were used.
+    char* Reserve(std::size_t n) {
+        if (kCapacity - used_ < n) Flush();
+        return buffer_.get() + used_;
+    }
+    void Commit(std::size_t n) { used_ += n; }
+
+    void Append(std::string_view text);
+
+    // Writes out everything buffered; throws WriteFailure. After a failure
+    // the buffered bytes are dropped, so a second Flush does not repeat it.
+    void Flush();
+
+private:
+    int fd_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+};
+
+// Writes all of `text` to `fd`, retrying short writes and interruptions, and
+// waiting when a non-blocking descriptor is full. Throws WriteFailure.
+void WriteAll(int fd, std::string_view text);
+
+// The system's text for an errno value, without trailing blanks and periods.
+std::string SystemErrorText(int error);
+
+}  // namespace pelmora::cli

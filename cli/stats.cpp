@@ -1,0 +1,55 @@
+#include "cli/stats.h"
+
+#include "core/numtext.h"
+
+namespace pelmora::cli {
+
+std::optional<double> RunningStats::mean() const {
+    if (count_ == 0) return std::nullopt;
+    return mean_;
+}
+
+std::optional<double> RunningStats::variance() const {
+    if (count_ < 2) return std::nullopt;
+    return m2_ / static_cast<double>(count_ - 1);
+}
+
+std::optional<double> RunningStats::min() const {
+    if (count_ == 0) return std::nullopt;
+    return min_;
+}
+
+std::optional<double> RunningStats::max() const {
+    if (count_ == 0) return std::nullopt;
+    return max_;
+}
+
+namespace {
+
+std::string Text(std::optional<double> x) { return x ? FormatGeneral(*x, std::string_view(".")) : std::string("none"); }
+
+std::string Line(const char* name, const std::string& value) {
+    std::string line = name;
+    line.append(10 - line.size(), ' ');
+    return line + value;
+}
+
+std::string Line(const char* name, std::optional<double> sample, std::optional<double> expected) {
+    std::string line = Line(name, Text(sample));
+    if (line.size() < 30) line.append(30 - line.size(), ' ');
+    return line + "  (expected " + Text(expected) + ")";
+}
+
+}  // namespace
+
+std::string StatsReport(const RunningStats& stats, const Moments& expected) {
+    std::string report;
+    report += Line("count", std::to_string(stats.count())) + "\n";
+    report += Line("mean", stats.mean(), expected.mean) + "\n";
+    report += Line("variance", stats.variance(), expected.variance) + "\n";
+    report += Line("minimum", Text(stats.min())) + "\n";
+    report += Line("maximum", Text(stats.max())) + "\n";
+    return report;
+}
+
+}  // namespace pelmora::cli

@@ -1,0 +1,49 @@
+#pragma once
+// Running sample statistics of the values pelmora-gen writes, in constant
+// memory (Welford's method), and the --stats report beside the moments the
+// row's construction implies.
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "core/moments.h"
+
+namespace pelmora::cli {
+
+class RunningStats {
+public:
+    void Add(double x) {
+        ++count_;
+        double delta = x - mean_;
+        mean_ += delta / static_cast<double>(count_);
+        m2_ += delta * (x - mean_);
+        if (x < min_) min_ = x;
+        if (x > max_) max_ = x;
+    }
+
+    uint64_t count() const { return count_; }
+    std::optional<double> mean() const;
+    std::optional<double> variance() const;  // with the n - 1 divisor; needs two values
+    std::optional<double> min() const;
+    std::optional<double> max() const;
+
+private:
+    uint64_t count_ = 0;
+    double mean_ = 0;
+    double m2_ = 0;
+    double min_ = std::numeric_limits<double>::infinity();
+    double max_ = -std::numeric_limits<double>::infinity();
+};
+
+// The lines --stats prints, each ended by a line break:
+//   count     N
+//   mean      <sample>  (expected <theory>)
+//   variance  <sample>  (expected <theory>)
+//   minimum   <value>
+//   maximum   <value>
+// Numbers are in the general format; "none" stands for what does not exist.
+std::string StatsReport(const RunningStats& stats, const Moments& expected);
+
+}  // namespace pelmora::cli
