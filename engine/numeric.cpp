@@ -4,61 +4,17 @@
 
 namespace pelmora {
 
-namespace {
-// The constants the x87 unit loads with fldln2 and fldl2e, rounded to nearest.
-constexpr Extended kLn2 = 0.693147180559945309417232121458176568L;
-constexpr Extended kLog2E = 1.44269504088896340735992468100189214L;
-}  // namespace
 
 void RaiseInvalid() { throw Error(kInvalidOperation); }
 void RaiseDivisionByZero() { throw Error(kDivisionByZero); }
 void RaiseOverflow() { throw Error(kOverflow); }
 void RaiseIntegerOverflow() { throw Error(kIntegerOverflow); }
 
-Extended Ln(Extended x) {
-    if (x == 0) RaiseDivisionByZero();
-    if (x < 0) RaiseInvalid();
-    Extended r;
-    // fyl2x: st(1) * log2(st(0)), popping; with st(1) = ln 2 that is ln x.
-    asm("fyl2x" : "=t"(r) : "0"(x), "u"(kLn2) : "st(1)");
-    return r;
-}
-
-Extended Exp(Extended x) {
-    Extended t = x * kLog2E;
-    // Far outside the extended range the split below would meet infinities.
+// The arguments the inline exponential does not split: beyond the extended
+// range, or so far below it that the result is 0.
+Extended ExpSlow(Extended t) {
     if (t >= 16384) RaiseOverflow();
-    if (t < -16500) return 0;
-    Extended n;
-    asm("frndint" : "=t"(n) : "0"(t));  // to nearest, ties to even
-    Extended f = t - n;                  // |f| <= 1/2
-    Extended m;
-    asm("f2xm1" : "=t"(m) : "0"(f));     // 2^f - 1
-    m += 1;
-    Extended r;
-    asm("fscale" : "=t"(r) : "0"(m), "u"(n));  // m * 2^n
-    if (std::isinf(r)) RaiseOverflow();
-    return r;
-}
-
-Extended Sqrt(Extended x) {
-    if (x < 0) RaiseInvalid();
-    Extended r;
-    asm("fsqrt" : "=t"(r) : "0"(x));
-    return r;
-}
-
-Extended Cos(Extended x) {
-    Extended r;
-    asm("fcos" : "=t"(r) : "0"(x));
-    return r;
-}
-
-Extended Tan(Extended x) {
-    Extended r;
-    // fptan replaces st(0) by its tangent and pushes 1.0, which is dropped.
-    asm("fptan\n\tfstp %%st(0)" : "=t"(r) : "0"(x));
-    return r;
+    return 0;
 }
 
 int32_t TruncToInt(Extended x) {

@@ -58,15 +58,58 @@ inline double ToDouble(Extended x) {
     return d;
 }
 
-// Natural logarithm, ln x = log2(x) * ln 2 on the x87 unit.
-Extended Ln(Extended x);
+// The constants the x87 unit loads with fldln2 and fldl2e, rounded to nearest.
+inline constexpr Extended kLn2 = 0.693147180559945309417232121458176568L;
+inline constexpr Extended kLog2E = 1.44269504088896340735992468100189214L;
+
+// Natural logarithm, ln x = log2(x) * ln 2 on the x87 unit (fyl2x). The
+// x87 routines are inline: passing an 80-bit value through memory costs as
+// much as the arithmetic around it.
+inline Extended Ln(Extended x) {
+    if (x == 0) RaiseDivisionByZero();
+    if (x < 0) RaiseInvalid();
+    Extended r;
+    asm("fyl2x" : "=t"(r) : "0"(x), "u"(kLn2) : "st(1)");
+    return r;
+}
+
 // e^x as 2^f * 2^n with n = round(x * log2 e) and |f| <= 1/2.
-Extended Exp(Extended x);
+Extended ExpSlow(Extended t);
+inline Extended Exp(Extended x) {
+    Extended t = x * kLog2E;
+    // Far outside the extended range the split below would meet infinities.
+    if (!(t < 16384 && t >= -16500)) return ExpSlow(t);
+    Extended n;
+    asm("frndint" : "=t"(n) : "0"(t));  // to nearest, ties to even
+    Extended m;
+    asm("f2xm1" : "=t"(m) : "0"(t - n));  // 2^f - 1 with |f| <= 1/2
+    Extended r;
+    asm("fscale" : "=t"(r) : "0"(m + 1), "u"(n));  // 2^f * 2^n
+    if (std::isinf(r)) RaiseOverflow();
+    return r;
+}
+
 // Correctly rounded extended square root; sqrt(-0) is -0.
-Extended Sqrt(Extended x);
+inline Extended Sqrt(Extended x) {
+    if (x < 0) RaiseInvalid();
+    Extended r;
+    asm("fsqrt" : "=t"(r) : "0"(x));
+    return r;
+}
+
 // The processor's extended cosine and tangent, without further range reduction.
-Extended Cos(Extended x);
-Extended Tan(Extended x);
+inline Extended Cos(Extended x) {
+    Extended r;
+    asm("fcos" : "=t"(r) : "0"(x));
+    return r;
+}
+
+inline Extended Tan(Extended x) {
+    Extended r;
+    // fptan replaces st(0) by its tangent and pushes 1.0, which is dropped.
+    asm("fptan\n\tfstp %%st(0)" : "=t"(r) : "0"(x));
+    return r;
+}
 
 // Rounds toward zero to a signed 64-bit integer and keeps its low 32 bits
 // (two's complement, no range error); outside the signed 64-bit range it is
