@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/engine.h"
 #include "fake_clock.h"
@@ -134,6 +135,26 @@ TEST(Gamma, ShapeBelowOneWorkedExample) {
     EXPECT_NEAR(DrawGamma(0.5, 1), 1.41442, 0.000005);
     EXPECT_NEAR(DrawGamma(0.5, 1), 0.0949180, 0.00000005);
     EXPECT_EQ(StepsBetween(0, UniformSeed), 6);  // one candidate each
+}
+
+TEST(Gamma, FastAcceptanceDecidesExactlyAsTheExtendedTests) {
+    // The double-precision shortcut in the acceptance tests must never change
+    // a decision: the same seed gives the same values and the same final
+    // state with and without it.
+    for (double shape : {1.0000001, 1.5, 2.0, 7.5, 1e6, 0.999, 0.5, 0.3, 0.01, -0.5, -3.0}) {
+        std::vector<double> fast, exact;
+        uint32_t fastState = 0, exactState = 0;
+        for (bool useFast : {true, false}) {
+            detail::gammaFastAcceptance = useFast;
+            UniformSeed = 20240611u;
+            auto& out = useFast ? fast : exact;
+            for (int i = 0; i < 20000; ++i) out.push_back(DrawGamma(shape, 1.25));
+            (useFast ? fastState : exactState) = UniformSeed;
+        }
+        detail::gammaFastAcceptance = true;
+        EXPECT_EQ(fast, exact) << shape;
+        EXPECT_EQ(fastState, exactState) << shape;
+    }
 }
 
 TEST(Gamma, ScaleMultipliesAndMirrors) {
