@@ -34,5 +34,11 @@ quality: build
 screenshot: build
 	@scripts/screenshot $(BUILD)
 
+# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz
