@@ -1,0 +1,65 @@
+// A small typesetter for the formulas on the distribution pictures.
+//
+// It reads a TeX-like markup and builds a tree of boxes that can be painted
+// with QPainter. Only what the pictures need is supported:
+//
+//   x^{...}  x_{...}        superscript and subscript (one character or a group)
+//   \frac{a}{b}  \dfrac      fraction with a bar (\dfrac keeps full-size parts)
+//   \binom{n}{k}             binomial coefficient
+//   \sqrt{...}               square root with a drawn radical sign
+//   \left( ... \right)       parentheses (or [ ] | .) that grow with their content
+//   \sum_{i=1}^{n}           summation sign, limits above and below
+//   \cases{a & b \\ c & d}   left brace with rows and aligned columns
+//   \text{...}               upright words in the sans face, spaces kept
+//   \, \: \; \! \quad \qquad \  spacing; \ldots; \{ \}
+//
+// Letters follow the mathematical habit: a single Latin letter is italic, a
+// run of two or more (ln, Exp) is an upright operator name, lower-case Greek
+// letters are italic and everything else is upright. Spaces in the markup
+// only separate letters ("a b" is the product ab); the spacing around
+// relations, binary operators and punctuation is automatic. ASCII '-' is set
+// as the minus sign U+2212 and '~' as the "distributed as" relation.
+//
+// Faults in the markup (unknown command, unbalanced braces, a character the
+// font does not have) raise FormulaError instead of drawing something wrong.
+#pragma once
+
+#include <QFont>
+#include <QPointF>
+#include <QString>
+
+#include <memory>
+#include <stdexcept>
+
+class QPainter;
+
+namespace pelmora::pic {
+
+class FormulaError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A laid-out piece of a formula. Coordinates: x to the right, y downwards,
+// the origin on the left end of the baseline; ascent is the extent above the
+// baseline and descent the extent below it, both in pixels.
+struct Box {
+    qreal width = 0;
+    qreal ascent = 0;
+    qreal descent = 0;
+
+    virtual ~Box() = default;
+    virtual void draw(QPainter& painter, QPointF origin) const = 0;
+    qreal height() const { return ascent + descent; }
+};
+
+struct MathFonts {
+    QString mathFamily;  // letters, digits and symbols (a serif face)
+    QString textFamily;  // words written with \text (a sans face)
+};
+
+// Lays out one line of markup at a base size of basePx pixels. Scripts are
+// set smaller, fractions in the line keep the base size for their parts.
+std::unique_ptr<Box> typeset(const QString& markup, const MathFonts& fonts, int basePx);
+
+}  // namespace pelmora::pic
