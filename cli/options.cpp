@@ -35,7 +35,11 @@ int FindRow(std::string_view name) {
     bool digits = true;
     for (char c : key) digits = digits && IsDigit(c);
     if (digits) {
-        // Leading zeros are fine; anything longer than this is out of range anyway.
+        // A row number: digits and blanks only ("-1" is no row, whatever
+        // hyphens mean in a name). Leading zeros are fine.
+        for (char c : name) {
+            if (c != ' ' && !IsDigit(c)) return -1;
+        }
         std::size_t first = key.find_first_not_of('0');
         if (first == std::string::npos) return 0;
         if (key.size() - first > 2) return -1;

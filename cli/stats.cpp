@@ -6,12 +6,12 @@ namespace pelmora::cli {
 
 std::optional<double> RunningStats::mean() const {
     if (count_ == 0) return std::nullopt;
-    return mean_;
+    return static_cast<double>(mean_);
 }
 
 std::optional<double> RunningStats::variance() const {
     if (count_ < 2) return std::nullopt;
-    return m2_ / static_cast<double>(count_ - 1);
+    return static_cast<double>(m2_ / static_cast<long double>(count_ - 1));
 }
 
 std::optional<double> RunningStats::min() const {

@@ -16,8 +16,8 @@ class RunningStats {
 public:
     void Add(double x) {
         ++count_;
-        double delta = x - mean_;
-        mean_ += delta / static_cast<double>(count_);
+        long double delta = x - mean_;
+        mean_ += delta / static_cast<long double>(count_);
         m2_ += delta * (x - mean_);
         if (x < min_) min_ = x;
         if (x > max_) max_ = x;
@@ -31,8 +31,9 @@ public:
 
 private:
     uint64_t count_ = 0;
-    double mean_ = 0;
-    double m2_ = 0;
+    // Extended precision keeps the last printed digit right over long runs.
+    long double mean_ = 0;
+    long double m2_ = 0;
     double min_ = std::numeric_limits<double>::infinity();
     double max_ = -std::numeric_limits<double>::infinity();
 };

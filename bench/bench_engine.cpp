@@ -1,0 +1,172 @@
+// The cost of one value of each of the 27 rows through the dispatch table,
+// with typical parameters. Each row runs twice, side by side: once with a
+// fake clock that costs next to nothing (what the generator itself costs) and
+// once with the real clock (what a user gets). Then the general format against
+// snprintf("%.15g") on the same doubles, and draw-plus-format for the two rows
+// whose command-line throughput has a target.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/numtext.h"
+#include "core/rows.h"
+#include "engine/error.h"
+#include "engine/uniform.h"
+
+namespace {
+
+using namespace pelmora;
+
+struct Typical {
+    double p1, p2, p3;
+};
+
+// Typical parameters per row, in row order.
+const Typical kTypical[kRowCount] = {
+    {2, 3, 0},      // Beta
+    {0.3, 0, 0},    // Bernoulli
+    {0.5, 0, 1},    // Bernoulli-Gauss
+    {10, 0.3, 0},   // Binomial: ten Bernoulli draws
+    {0, 1, 0},      // Cauchy
+    {5, 0, 0},      // Chi-square: five normals
+    {0, 1, 0},      // Continuous Uniform
+    {10, 0, 0},     // Discrete Uniform
+    {3, 1, 0},      // Erlang
+    {1, 0, 0},      // Exponential
+    {3, 7, 0},      // F
+    {2, 3, 0},      // Gamma
+    {0, 1, 0},      // Gauss Normal
+    {0.3, 0, 0},    // Geometric
+    {1, 0, 0},      // Laplace
+    {0, 1, 0},      // Log Normal
+    {0, 0, 0},      // Logistic
+    {4, 0, 0},      // Poisson
+    {1, 0, 0},      // Rayleigh
+    {0, 0, 0},      // Standard Normal
+    {5, 0, 0},      // Student's T
+    {0, 1, 0.3},    // Triangle
+    {3, 0.4, 0},    // Negative Binomial
+    {5, 2, 0},      // Noncentral Chi-square
+    {4, 10, 2},     // Noncentral F
+    {5, 1, 0},      // Noncentral T
+    {2, 1, 0},      // Weibull
+};
+
+// A clock whose readings cost a few instructions: splitmix64 over a counter.
+uint64_t FakeRead(void* context) {
+    uint64_t& state = *static_cast<uint64_t*>(context);
+    uint64_t z = (state += 0x9E3779B97F4A7C15u);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+}
+
+std::string Name(int row) {
+    std::string name;
+    for (const char* c = kRows[row].caption; *c; ++c) {
+        if (*c == ' ' || *c == '\'' || *c == '-') continue;
+        name += *c;
+    }
+    char prefix[8];
+    std::snprintf(prefix, sizeof prefix, "%02d_", row);
+    return prefix + name;
+}
+
+// One value per iteration. A uniform of exactly 0 (once in 2^32 draws) makes
+// some rows fail; over the billions of draws of a full run that can happen,
+// and the failure is simply counted.
+void Draw(benchmark::State& state, int row, bool fakeClock) {
+    uint64_t fakeState = 12345;
+    ScopedClock clock(fakeClock ? ClockSource{&FakeRead, &fakeState} : RealClock());
+    UniformSeed = 0;
+    const Typical& t = kTypical[row];
+    int64_t failures = 0;
+    for (auto _ : state) {
+        try {
+            benchmark::DoNotOptimize(DrawRow(row, t.p1, t.p2, t.p3));
+        } catch (const Error&) {
+            ++failures;
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+    if (failures) state.counters["failures"] = static_cast<double>(failures);
+}
+
+// Doubles of every kind of magnitude, the same for both formatters.
+std::vector<double> SampleDoubles() {
+    std::vector<double> values;
+    uint64_t s = 99;
+    for (int i = 0; i < 4096; ++i) {
+        uint64_t bits = FakeRead(&s);
+        double mantissa = static_cast<double>(bits >> 11) * 0x1p-53;
+        int exponent = static_cast<int>(FakeRead(&s) % 41) - 20;
+        double x = mantissa;
+        for (int e = 0; e < (exponent < 0 ? -exponent : exponent); ++e) x = exponent < 0 ? x / 10 : x * 10;
+        values.push_back((i & 1) ? -x : x);
+    }
+    return values;
+}
+
+void FormatOurs(benchmark::State& state) {
+    std::vector<double> values = SampleDoubles();
+    char buffer[kFormatMax + 8];
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(FormatGeneral(values[i], buffer, std::string_view(".")));
+        benchmark::ClobberMemory();
+        i = (i + 1) & 4095;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void FormatSnprintf(benchmark::State& state) {
+    std::vector<double> values = SampleDoubles();
+    char buffer[64];
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(std::snprintf(buffer, sizeof buffer, "%.15g", values[i]));
+        benchmark::ClobberMemory();
+        i = (i + 1) & 4095;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+// What pelmora-gen does per value, short of the write() calls.
+void DrawAndFormat(benchmark::State& state, int row, bool fakeClock) {
+    uint64_t fakeState = 12345;
+    ScopedClock clock(fakeClock ? ClockSource{&FakeRead, &fakeState} : RealClock());
+    UniformSeed = 0;
+    const Typical& t = kTypical[row];
+    char buffer[kFormatMax + 8];
+    for (auto _ : state) {
+        try {
+            benchmark::DoNotOptimize(FormatGeneral(DrawRow(row, t.p1, t.p2, t.p3), buffer, std::string_view(".")));
+            benchmark::ClobberMemory();
+        } catch (const Error&) {
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+int RegisterAll() {
+    for (int row = 0; row < kRowCount; ++row) {
+        benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/fake_clock").c_str(), Draw, row, true);
+        benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/real_clock").c_str(), Draw, row, false);
+    }
+    benchmark::RegisterBenchmark("Format/FormatGeneral", FormatOurs);
+    benchmark::RegisterBenchmark("Format/snprintf_15g", FormatSnprintf);
+    for (int row : {11, 19}) {
+        benchmark::RegisterBenchmark(("DrawAndFormat/" + Name(row) + "/fake_clock").c_str(), DrawAndFormat, row, true);
+        benchmark::RegisterBenchmark(("DrawAndFormat/" + Name(row) + "/real_clock").c_str(), DrawAndFormat, row, false);
+    }
+    return 0;
+}
+
+[[maybe_unused]] const int kRegistered = RegisterAll();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,175 @@
+// The built pelmora-gen executable, end to end: a fresh process each time, so
+// these see what a user sees, including the start-up state of the source,
+// redirections, a full device and a reader that goes away.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kBinary = PELMORA_GEN;
+
+struct Outcome {
+    int status;  // the exit status, or 128 + the signal that ended the process
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(int fd) {
+    std::string text;
+    ::lseek(fd, 0, SEEK_SET);
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+    return text;
+}
+
+int StatusOf(int wstatus) {
+    if (WIFEXITED(wstatus)) return WEXITSTATUS(wstatus);
+    if (WIFSIGNALED(wstatus)) return 128 + WTERMSIG(wstatus);
+    return -1;
+}
+
+// Runs the executable with `args`; its output goes to `outFd` when given.
+Outcome Exec(const std::vector<std::string>& args, int outFd = -1) {
+    int out = ::memfd_create("out", 0);
+    int err = ::memfd_create("err", 0);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(kBinary));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(outFd >= 0 ? outFd : out, 1);
+        ::dup2(err, 2);
+        ::execv(kBinary, argv.data());
+        ::_exit(127);
+    }
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    Outcome o{StatusOf(wstatus), ReadAll(out), ReadAll(err)};
+    ::close(out);
+    ::close(err);
+    return o;
+}
+
+// Runs a bash command line in which $GEN is the executable; returns what it prints.
+std::string Shell(const std::string& script) {
+    std::string command = "GEN='" + std::string(kBinary) + "' bash -c '" + script + "'";
+    FILE* p = ::popen(command.c_str(), "r");
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) text.append(buffer, n);
+    ::pclose(p);
+    return text;
+}
+
+TEST(Binary, AFreshProcessGivesTheWorkedGammaExample) {
+    Outcome o = Exec({"-n", "3", "gamma", "2", "1"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "3.39166136181965\n0.108459033118563\n0.39441907895408\n");
+    EXPECT_EQ(o.err, "");
+}
+
+TEST(Binary, TheSeedStreamIsTheSameAsInProcess) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* out;
+    };
+    const Case cases[] = {
+        {{"--seed", "20261208", "-n", "3", "standard normal"}, "-1.04282147916466\n-0.35454230881921\n-0.656580159659989\n"},
+        {{"--seed", "20261208", "-n", "3", "gamma", "2", "3"}, "2.68315375695778\n9.36635732961552\n4.25045628104545\n"},
+        {{"--seed", "20261208", "-n", "3", "exponential", "2"}, "0.234285740845865\n0.169561753134074\n0.318914084375246\n"},
+        {{"--seed", "20261208", "-n", "3", "poisson", "4"}, "8\n2\n5\n"},
+        {{"--seed", "20261208", "-n", "3", "binomial", "10", "0.3"}, "1\n2\n2\n"},
+        {{"--seed", "20261208", "-n", "3", "noncentral f", "4", "10", "2"}, "1.80441997171733\n1.44860144870667\n0.180564120677149\n"},
+        {{"--seed", "0", "-n", "2", "exponential"}, "0.402891556812478\n0.569715960734373\n"},
+    };
+    for (const Case& c : cases) {
+        Outcome o = Exec(c.args);
+        EXPECT_EQ(o.status, 0) << c.args[4];
+        EXPECT_EQ(o.out, c.out) << c.args[4];
+    }
+}
+
+TEST(Binary, ExitStatuses) {
+    EXPECT_EQ(Exec({"--seed", "1", "beta", "2", "3"}).status, 0);
+    EXPECT_EQ(Exec({"--list"}).status, 0);
+    EXPECT_EQ(Exec({"--help"}).status, 0);
+    Outcome o = Exec({"--version"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "pelmora-gen " PELMORA_VERSION "\n");
+    o = Exec({});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err.rfind("pelmora-gen: no distribution given\nUsage: pelmora-gen ", 0), 0u);
+    o = Exec({"gamma", "1e400"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "pelmora-gen: Floating point overflow.\n");
+}
+
+TEST(Binary, ValuesBeforeAFailureStayAndComeFirst) {
+    Outcome o = Exec({"--seed", "12", "-n", "20", "erlang", "735", "1"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out.size(), 153u);  // nine values of 16 or 17 characters
+    EXPECT_EQ(o.out.substr(o.out.size() - 17), "719.970987695866\n");
+    EXPECT_EQ(o.err, "pelmora-gen: Floating point division by zero.\n");
+}
+
+TEST(Binary, AFullOutputDeviceIsAFailure) {
+    int full = ::open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    Outcome o = Exec({"-n", "5", "gamma", "2", "3"}, full);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "pelmora-gen: Cannot write to standard output. No space left on device.\n");
+    ::close(full);
+
+    o = Exec({"-n", "5", "-o", "/dev/full", "gamma", "2", "3"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "pelmora-gen: Cannot write to \"/dev/full\". No space left on device.\n");
+}
+
+TEST(Binary, AnUnwritableOutputFileIsAFailure) {
+    Outcome o = Exec({"-o", "/nonexistent-pelmora-dir/x", "gamma"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "pelmora-gen: Cannot create file \"/nonexistent-pelmora-dir/x\". No such file or directory.\n");
+}
+
+// A reader that stops after one line: the tool notices at its next write,
+// ends with status 1 (not killed by SIGPIPE, not 0) and says nothing. A tool
+// that missed the closed pipe would go on for minutes and run into the
+// test's time limit.
+TEST(Binary, AClosedPipeEndsQuietly) {
+    std::string result = Shell(
+        "err=$(mktemp); \"$GEN\" --seed 1 -n 100000000 gamma 2 3 2>\"$err\" | head -n 1; "
+        "echo \"status ${PIPESTATUS[0]}\"; echo \"stderr [$(cat \"$err\")]\"; rm -f \"$err\"");
+    EXPECT_EQ(result, "5.51256535607698\nstatus 1\nstderr []\n");
+}
+
+// A reader that never reads: the first block written meets the closed pipe.
+TEST(Binary, AReaderThatNeverReadsEndsItQuietly) {
+    std::string result = Shell(
+        "err=$(mktemp); \"$GEN\" -n 100000000 \"standard normal\" 2>\"$err\" | true; "
+        "echo \"status ${PIPESTATUS[0]} stderr [$(cat \"$err\")]\"; rm -f \"$err\"");
+    EXPECT_EQ(result, "status 1 stderr []\n");
+}
+
+// The progress line is for terminals only: a run of a few seconds with its
+// error stream on a file leaves nothing there.
+TEST(Binary, NoProgressOnAFile) {
+    int null = ::open("/dev/null", O_WRONLY);
+    Outcome o = Exec({"--seed", "1", "-n", "1500000", "student's t", "5"}, null);
+    ::close(null);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+}
+
+}  // namespace

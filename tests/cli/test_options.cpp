@@ -1,0 +1,216 @@
+// The command line of pelmora-gen: distribution names, seeds, and which
+// arguments are options and which are parameters.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "core/rows.h"
+
+namespace pelmora::cli {
+namespace {
+
+struct NameCase {
+    const char* name;
+    int row;
+};
+
+class FindRowTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(FindRowTest, NamesTheRow) {
+    EXPECT_EQ(FindRow(GetParam().name), GetParam().row) << "'" << GetParam().name << "'";
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, FindRowTest,
+                         ::testing::Values(NameCase{"gamma", 11}, NameCase{"Gamma", 11}, NameCase{"GAMMA", 11},
+                                           NameCase{"Gauss Normal", 12}, NameCase{"gaussnormal", 12},
+                                           NameCase{"gauss-normal", 12}, NameCase{" Gauss  Normal ", 12},
+                                           NameCase{"noncentral-f", 24}, NameCase{"Noncentral F", 24},
+                                           NameCase{"students t", 20}, NameCase{"Student's T", 20},
+                                           NameCase{"Student's T ", 20}, NameCase{"studentst", 20},
+                                           NameCase{"chi square", 5}, NameCase{"Chi-square", 5},
+                                           NameCase{"noncentral chi-square", 23}, NameCase{"NONCENTRAL-CHI-SQUARE", 23},
+                                           NameCase{"bernoulli-gauss", 2}, NameCase{"bernoulli", 1},
+                                           NameCase{"f", 10}, NameCase{"log-normal", 15}, NameCase{"lognormal", 15},
+                                           NameCase{"negative binomial", 22}, NameCase{"continuous uniform", 6},
+                                           NameCase{"Discrete Uniform", 7}, NameCase{"weibull", 26},
+                                           NameCase{"beta", 0}, NameCase{"standard normal", 19},
+                                           // row numbers
+                                           NameCase{"0", 0}, NameCase{"11", 11}, NameCase{"26", 26},
+                                           NameCase{"007", 7}, NameCase{"00", 0},
+                                           // nothing
+                                           NameCase{"27", -1}, NameCase{"100", -1}, NameCase{"-1", -1},
+                                           NameCase{"", -1}, NameCase{"  ", -1}, NameCase{"normal", -1},
+                                           NameCase{"t", -1}, NameCase{"gama", -1}, NameCase{"1.5", -1},
+                                           NameCase{"gamma2", -1}, NameCase{"00000000000000000000000011", 11},
+                                           NameCase{"99999999999999999999999", -1}));
+
+TEST(FindRow, EveryCaptionFindsItsOwnRow) {
+    for (int row = 0; row < kRowCount; ++row) EXPECT_EQ(FindRow(kRows[row].caption), row) << kRows[row].caption;
+}
+
+struct SeedCase {
+    const char* text;
+    bool valid;
+    uint64_t value;
+};
+
+class ParseSeedTest : public ::testing::TestWithParam<SeedCase> {};
+
+TEST_P(ParseSeedTest, AcceptsOnlyUnsigned64BitDecimals) {
+    auto seed = ParseSeed(GetParam().text);
+    ASSERT_EQ(seed.has_value(), GetParam().valid) << "'" << GetParam().text << "'";
+    if (seed) {
+        EXPECT_EQ(*seed, GetParam().value);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, ParseSeedTest,
+                         ::testing::Values(SeedCase{"0", true, 0}, SeedCase{"1", true, 1}, SeedCase{"007", true, 7},
+                                           SeedCase{"4294967296", true, 4294967296u},
+                                           SeedCase{"18446744073709551615", true, UINT64_MAX},
+                                           SeedCase{"018446744073709551615", true, UINT64_MAX},
+                                           SeedCase{"18446744073709551616", false, 0},
+                                           SeedCase{"99999999999999999999", false, 0}, SeedCase{"", false, 0},
+                                           SeedCase{"-1", false, 0}, SeedCase{"+1", false, 0}, SeedCase{" 1", false, 0},
+                                           SeedCase{"1 ", false, 0}, SeedCase{"1e3", false, 0}, SeedCase{"0x10", false, 0},
+                                           SeedCase{"1.0", false, 0}, SeedCase{"abc", false, 0}));
+
+ParsedArguments Parse(std::vector<std::string> args) { return ParseArguments(args); }
+
+TEST(ParseArguments, DefaultsAreTheWindowsStartUpTexts) {
+    ParsedArguments p = Parse({"gamma"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.mode, Mode::Generate);
+    EXPECT_EQ(p.options.row, 11);
+    EXPECT_EQ(p.options.count, "10");
+    EXPECT_EQ(p.options.p1, "1");
+    EXPECT_EQ(p.options.p2, "1");
+    EXPECT_EQ(p.options.p3, "3");
+    EXPECT_FALSE(p.options.seed);
+    EXPECT_FALSE(p.options.output);
+    EXPECT_FALSE(p.options.stats);
+}
+
+TEST(ParseArguments, AllOptions) {
+    ParsedArguments p = Parse({"--seed", "42", "-n", "5", "-o", "out.txt", "--stats", "noncentral-f", "4", "10", "2"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.seed, 42u);
+    EXPECT_EQ(p.options.count, "5");
+    EXPECT_EQ(p.options.output, "out.txt");
+    EXPECT_TRUE(p.options.stats);
+    EXPECT_EQ(p.options.row, 24);
+    EXPECT_EQ(p.options.p1, "4");
+    EXPECT_EQ(p.options.p2, "10");
+    EXPECT_EQ(p.options.p3, "2");
+}
+
+TEST(ParseArguments, AttachedValuesAndOptionsAfterTheDistribution) {
+    ParsedArguments p = Parse({"gamma", "2", "--seed=7", "-n3", "3", "-ofile"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.seed, 7u);
+    EXPECT_EQ(p.options.count, "3");
+    EXPECT_EQ(p.options.output, "file");
+    EXPECT_EQ(p.options.p1, "2");
+    EXPECT_EQ(p.options.p2, "3");
+}
+
+TEST(ParseArguments, TheLastOfARepeatedOptionWins) {
+    ParsedArguments p = Parse({"-n", "1", "-n", "2", "--seed", "1", "--seed", "2", "beta"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.count, "2");
+    EXPECT_EQ(p.options.seed, 2u);
+}
+
+struct ParameterCase {
+    std::vector<std::string> args;
+    const char* p1;
+    const char* p2;
+    const char* p3;
+};
+
+class ParameterTest : public ::testing::TestWithParam<ParameterCase> {};
+
+// Negative numbers, a lone sign, empty and blank texts reach the field parser
+// as they are.
+TEST_P(ParameterTest, ArePassedAsTexts) {
+    const ParameterCase& c = GetParam();
+    ParsedArguments p = Parse(c.args);
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.p1, c.p1);
+    EXPECT_EQ(p.options.p2, c.p2);
+    EXPECT_EQ(p.options.p3, c.p3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ParameterTest,
+    ::testing::Values(ParameterCase{{"gauss normal", "-1", "-0.5"}, "-1", "-0.5", "3"},
+                      ParameterCase{{"triangle", "-1e3", "-", "-.5"}, "-1e3", "-", "-.5"},
+                      ParameterCase{{"triangle", "", " ", "  "}, "", " ", "  "},
+                      ParameterCase{{"triangle", "- 5", "-5 ", "-0"}, "- 5", "-5 ", "-0"},
+                      ParameterCase{{"weibull", "-9.", "1E"}, "-9.", "1E", "3"},
+                      ParameterCase{{"--", "triangle", "-x", "--stats", "--"}, "-x", "--stats", "--"},
+                      ParameterCase{{"triangle", "1", "--", "-n", "-o"}, "1", "-n", "-o"},
+                      ParameterCase{{"triangle", "abc", "1,5"}, "abc", "1,5", "3"}));
+
+TEST(ParseArguments, OptionValuesAreTakenVerbatim) {
+    ParsedArguments p = Parse({"-n", "-5", "-o", "-x", "beta"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.count, "-5");
+    EXPECT_EQ(p.options.output, "-x");
+    p = Parse({"-n", "--stats", "beta"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.count, "--stats");
+    EXPECT_FALSE(p.options.stats);
+}
+
+TEST(ParseArguments, Modes) {
+    EXPECT_EQ(Parse({"--list"}).options.mode, Mode::List);
+    EXPECT_EQ(Parse({"--version"}).options.mode, Mode::Version);
+    EXPECT_EQ(Parse({"--help"}).options.mode, Mode::Help);
+    EXPECT_EQ(Parse({"-h"}).options.mode, Mode::Help);
+    // --help wins over everything else on the line.
+    EXPECT_EQ(Parse({"gamma", "--list", "--help", "--seed", "1"}).options.mode, Mode::Help);
+    EXPECT_EQ(Parse({"gamma", "--list", "--help", "--seed", "1"}).error, "");
+}
+
+struct UsageCase {
+    std::vector<std::string> args;
+    const char* error;
+};
+
+class UsageTest : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(UsageTest, IsReported) { EXPECT_EQ(Parse(GetParam().args).error, GetParam().error); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, UsageTest,
+    ::testing::Values(
+        UsageCase{{}, "no distribution given"},
+        UsageCase{{"-n", "5"}, "no distribution given"},
+        UsageCase{{"gama"}, "unknown distribution 'gama' (--list shows them)"},
+        UsageCase{{"27"}, "unknown distribution '27' (--list shows them)"},
+        UsageCase{{"-1"}, "unknown distribution '-1' (--list shows them)"},
+        UsageCase{{"gamma", "1", "2", "3", "4"}, "too many arguments: '4'"},
+        UsageCase{{"-x", "gamma"}, "unknown option '-x'"},
+        UsageCase{{"gamma", "--seeds", "1"}, "unknown option '--seeds'"},
+        UsageCase{{"gamma", "-e5"}, "unknown option '-e5'"},
+        UsageCase{{"--count", "5", "gamma"}, "unknown option '--count'"},
+        UsageCase{{"gamma", "-n"}, "option -n needs a value"},
+        UsageCase{{"gamma", "-o"}, "option -o needs a value"},
+        UsageCase{{"gamma", "-o", ""}, "option -o needs a file name"},
+        UsageCase{{"gamma", "--seed"}, "option --seed needs a value"},
+        UsageCase{{"--seed", "-1", "gamma"}, "the seed must be an unsigned 64-bit decimal integer, not '-1'"},
+        UsageCase{{"--seed", "1.5", "gamma"}, "the seed must be an unsigned 64-bit decimal integer, not '1.5'"},
+        UsageCase{{"--seed=", "gamma"}, "the seed must be an unsigned 64-bit decimal integer, not ''"},
+        UsageCase{{"--seed", "18446744073709551616", "gamma"},
+                  "the seed must be an unsigned 64-bit decimal integer, not '18446744073709551616'"},
+        UsageCase{{"--list", "gamma"}, "--list takes no other arguments"},
+        UsageCase{{"--list", "--stats"}, "--list takes no other arguments"},
+        UsageCase{{"--version", "-n", "3"}, "--version takes no other arguments"},
+        UsageCase{{"--version", "--list"}, "--list and --version do not go together"}));
+
+}  // namespace
+}  // namespace pelmora::cli

@@ -1,0 +1,562 @@
+// pelmora-gen run in-process: the reproducible --seed stream, the window's
+// behaviour without it, every error with its message and exit status, the
+// output file, a closed pipe, --list, --help, --version and --stats.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "capture.h"
+#include "cli/gen.h"
+#include "cli/seeded_clock.h"
+#include "core/rows.h"
+#include "engine/uniform.h"
+
+namespace pelmora::cli {
+namespace {
+
+using pelmora::testing::Lines;
+using pelmora::testing::Outcome;
+using pelmora::testing::RunTool;
+
+// ---------------------------------------------------------------------------
+// The --seed stream. These lines are a promise to users: identical commands
+// print them on every machine and in every release. A change here is a
+// breaking change, never a test to update.
+
+struct Pinned {
+    const char* seed;
+    std::vector<std::string> distribution;  // the distribution and its parameters
+    std::vector<std::string> lines;
+};
+
+const Pinned kPinned[] = {
+    {"20261208", {"beta", "2", "3"},
+     {"0.479476336143975", "0.306836919914602", "0.169027978258296", "0.423497031361421"}},
+    {"20261208", {"bernoulli", "0.3"},
+     {"0", "0", "0", "0"}},
+    {"20261208", {"bernoulli-gauss", "0.5", "10", "2"},
+     {"0", "0", "0", "9.48650296729444"}},
+    {"20261208", {"binomial", "10", "0.3"},
+     {"1", "2", "2", "4"}},
+    {"20261208", {"cauchy", "0", "1"},
+     {"0.417514259296866", "0.787798945276661", "0.0895817905276578", "-0.386274282596653"}},
+    {"20261208", {"chi-square", "5"},
+     {"3.76547222387306", "4.13115875381675", "4.99006835873276", "2.47648353018987"}},
+    {"20261208", {"continuous uniform", "-1", "1"},
+     {"0.251791466958821", "0.424788916949183", "0.0568777173757553", "-0.234669604338706"}},
+    {"20261208", {"discrete uniform", "10"},
+     {"7", "8", "6", "4"}},
+    {"20261208", {"erlang", "3", "2"},
+     {"4.11220051105646", "4.53646957637721", "2.64614447294803", "9.33155424912226"}},
+    {"20261208", {"exponential", "2"},
+     {"0.234285740845865", "0.169561753134074", "0.318914084375246", "0.480297414599878"}},
+    {"20261208", {"f", "3", "7"},
+     {"1.38171336705048", "0.663992923303417", "0.305114926560373", "1.10189466767582"}},
+    {"20261208", {"gamma", "2", "3"},
+     {"2.68315375695778", "9.36635732961552", "4.25045628104545", "7.23036291491448"}},
+    {"20261208", {"gamma", "0.5", "1"},
+     {"0.289914032622791", "0.876534256362143", "0.117261140747016", "2.67264979366936"}},
+    {"20261208", {"gamma", "1", "2"},
+     {"0.937142963383459", "0.678247012536297", "1.27565633750098", "1.92118965839951"}},
+    {"20261208", {"gauss normal", "10", "2"},
+     {"12.2469225677384", "12.3110162291887", "10.2678238396068", "9.3259017791592"}},
+    {"20261208", {"geometric", "0.3"},
+     {"1", "0", "1", "2"}},
+    {"20261208", {"laplace", "1"},
+     {"-1.09985649139304", "-1.14693801414186", "-0.222580179495496", "0.155988904819025"}},
+    {"20261208", {"log normal", "0", "1"},
+     {"3.07548091413024", "3.17563659495364", "1.14329211381547", "0.713873780400365"}},
+    {"20261208", {"logistic"},
+     {"0.514649251241679", "0.907041878883711", "0.113878342520287", "-0.478251056076808"}},
+    {"20261208", {"poisson", "4"},
+     {"8", "2", "5", "5"}},
+    {"20261208", {"rayleigh", "1"},
+     {"0.968061446078429", "0.823557534442068", "1.12944957280128", "1.38606986057684"}},
+    {"20261208", {"standard normal"},
+     {"-1.04282147916466", "-0.35454230881921", "-0.656580159659989", "-1.45638072223024"}},
+    {"20261208", {"student's t", "5"},
+     {"-0.927737899089253", "-0.429548355546116", "-3.1191658321473", "-0.0659494920149149"}},
+    {"20261208", {"triangle", "0", "1", "0.3"},
+     {"0.39492487287479", "0.499541107714958", "0.665076687794811", "0.536949495470889"}},
+    {"20261208", {"negative binomial", "3", "0.4"},
+     {"1", "2", "2", "6"}},
+    {"20261208", {"noncentral chi-square", "5", "2"},
+     {"8.8816250305817", "7.9712079087778", "9.05993803768915", "2.6221347720549"}},
+    {"20261208", {"noncentral f", "4", "10", "2"},
+     {"1.80441997171733", "1.44860144870667", "0.180564120677149", "4.22766823837385"}},
+    {"20261208", {"noncentral t", "5", "1"},
+     {"-0.0380957909957342", "2.59899316801441", "-1.51751061320151", "0.8493475497635"}},
+    {"20261208", {"weibull", "2", "1"},
+     {"0.684522813127312", "0.58234311730126", "0.798641451936031", "0.980099397612179"}},
+    {"0", {"standard normal"},
+     {"-0.344301696421262", "-2.06173411885715", "0.654664770089891", "0.433762146288126"}},
+    {"0", {"exponential", "1"},
+     {"0.402891556812478", "0.569715960734373", "0.0882035811838061", "2.14864914239449"}},
+    {"18446744073709551615", {"standard normal"},
+     {"1.14476320014362", "0.303167199207935", "0.737024884705082", "0.38582064527323"}},
+    {"18446744073709551615", {"poisson", "4"},
+     {"3", "2", "8", "6"}},
+    {"4294967301", {"gamma", "2", "3"},
+     {"3.95366730056444", "3.4714454918221", "4.99579775822934", "3.56511829062631"}},
+    {"5", {"gamma", "2", "3"},
+     {"3.95366730056444", "3.4714454918221", "4.99579775822934", "3.56511829062631"}},
+};
+
+TEST(SeedStream, IsPinnedForEveryRow) {
+    for (const Pinned& p : kPinned) {
+        std::vector<std::string> args = {"--seed", p.seed, "-n", "4"};
+        args.insert(args.end(), p.distribution.begin(), p.distribution.end());
+        Outcome o = RunTool(args);
+        EXPECT_EQ(o.status, 0) << p.distribution[0];
+        EXPECT_EQ(o.err, "") << p.distribution[0];
+        EXPECT_EQ(Lines(o.out), p.lines) << "--seed " << p.seed << " " << p.distribution[0];
+    }
+}
+
+// The stream of a longer run is the continuation of a shorter one.
+TEST(SeedStream, LongerRunsExtendShorterOnes) {
+    Outcome shortRun = RunTool({"--seed", "99", "-n", "3", "noncentral f", "4", "10", "2"});
+    Outcome longRun = RunTool({"--seed", "99", "-n", "50", "noncentral f", "4", "10", "2"});
+    ASSERT_EQ(Lines(longRun.out).size(), 50u);
+    EXPECT_EQ(longRun.out.substr(0, shortRun.out.size()), shortRun.out);
+}
+
+// An independent computation of what the seed means: the first reseed takes
+// the low 32 bits of splitmix64's first output, unmixed, and the value is
+// drawn from the next state of the recurrence.
+uint64_t SplitMixFirst(uint64_t seed) {
+    uint64_t z = seed + 0x9E3779B97F4A7C15u;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+}
+
+double FirstValue(const std::vector<std::string>& args) {
+    Outcome o = RunTool(args);
+    EXPECT_EQ(o.status, 0);
+    return std::strtod(o.out.c_str(), nullptr);
+}
+
+TEST(SeedStream, ReseedsTakeSplitMixOutputsUnmixed) {
+    for (uint64_t seed : {0ull, 1ull, 12345ull, 4294967296ull, 18446744073709551615ull}) {
+        uint32_t state = static_cast<uint32_t>(SplitMixFirst(seed)) * 134775813u + 1u;
+        double u = state * 0x1p-32;
+        std::string s = std::to_string(seed);
+        // Continuous Uniform on [0, 1) writes u itself, to 15 digits.
+        EXPECT_NEAR(FirstValue({"--seed", s, "-n", "1", "continuous uniform", "0", "1"}), u, 1e-14 * u) << seed;
+        // Exponential with rate 4 writes -ln(u) / 4.
+        EXPECT_NEAR(FirstValue({"--seed", s, "-n", "1", "exponential", "4"}), -std::log(u) / 4, 1e-14) << seed;
+    }
+}
+
+TEST(SeedStream, NonReseedingRowsStartAtTheSeedModulo2To32) {
+    for (uint64_t seed : {7ull, 4294967303ull, 18446744069414584327ull}) {  // all 7 mod 2^32
+        uint32_t state = 7u * 134775813u + 1u;
+        double u = state * 0x1p-32;
+        // Triangle (0, 1, 0.5): sqrt(0.5 u) below the mode, 1 - sqrt(0.5 (1 - u)) above.
+        double expected = u < 0.5 ? std::sqrt(0.5 * u) : 1 - std::sqrt(0.5 * (1 - u));
+        EXPECT_NEAR(FirstValue({"--seed", std::to_string(seed), "-n", "1", "triangle", "0", "1", "0.5"}), expected, 1e-15);
+    }
+    // A reseeding row sees the whole 64-bit seed through splitmix64.
+    EXPECT_NE(RunTool({"--seed", "7", "standard normal"}).out, RunTool({"--seed", "4294967303", "standard normal"}).out);
+}
+
+uint64_t ConstantClock(void* context) { return *static_cast<uint64_t*>(context); }
+
+TEST(SeedStream, RestoresTheClockAfterTheRun) {
+    uint64_t reading = 1000;
+    ScopedClock clock({&ConstantClock, &reading});
+    RunTool({"--seed", "1", "-n", "3", "exponential"});
+    EXPECT_EQ(Clock.read, &ConstantClock);
+    EXPECT_EQ(Clock.context, &reading);
+}
+
+// ---------------------------------------------------------------------------
+// Without --seed: the source starts at 0 as in a fresh program and reseeds
+// from the installed clock.
+
+TEST(Unseeded, GammaGivesTheWorkedExampleFromState0) {
+    UniformSeed = 12345;  // whatever an earlier run left: a run starts afresh
+    Outcome o = RunTool({"-n", "3", "gamma", "2", "1"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "3.39166136181965\n0.108459033118563\n0.39441907895408\n");
+}
+
+TEST(Unseeded, TheDefaultsAreGammaShape1Scale1AndTenValues) {
+    // Shape 1 is the exponential generator with rate 1, which reseeds from
+    // the clock: a clock that always reads the same gives ten equal values.
+    uint64_t reading = 0;  // state 0, u = 2^-32 after one step: -ln u = 22.18...
+    ScopedClock clock({&ConstantClock, &reading});
+    Outcome o = RunTool({"gamma"});
+    EXPECT_EQ(o.status, 0);
+    std::vector<std::string> lines = Lines(o.out);
+    ASSERT_EQ(lines.size(), 10u);
+    for (const std::string& line : lines) EXPECT_EQ(line, "22.1807097779182");
+}
+
+TEST(Unseeded, ReseedingRowsReadTheInstalledClock) {
+    uint64_t reading = 134775813u * 3u;  // any constant: every value starts from it
+    ScopedClock clock({&ConstantClock, &reading});
+    std::vector<std::string> lines = Lines(RunTool({"-n", "5", "continuous uniform", "0", "1"}).out);
+    ASSERT_EQ(lines.size(), 5u);
+    for (const std::string& line : lines) EXPECT_EQ(line, lines[0]);
+}
+
+// ---------------------------------------------------------------------------
+// Counts.
+
+struct CountCase {
+    const char* count;
+    std::size_t lines;
+};
+
+class CountTest : public ::testing::TestWithParam<CountCase> {};
+
+TEST_P(CountTest, GivesTheWindowsNumberOfLines) {
+    Outcome o = RunTool({"--seed", "1", "-n", GetParam().count, "triangle", "0", "1", "0.5"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(Lines(o.out).size(), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, CountTest,
+                         ::testing::Values(CountCase{"0", 0}, CountCase{"-5", 0}, CountCase{"0.9", 0},
+                                           CountCase{"2.9", 2}, CountCase{" 10 ", 10}, CountCase{"1e3", 1000},
+                                           CountCase{"4294967297", 1}, CountCase{"-2147483648", 0},
+                                           CountCase{".", 0}, CountCase{"+3", 3}));
+
+// Far beyond the window's 65,536 characters, and across many buffer flushes.
+TEST(Counts, NoCharacterLimit) {
+    Outcome o = RunTool({"--seed", "3", "-n", "200000", "gamma", "2", "3"});
+    EXPECT_EQ(o.status, 0);
+    std::vector<std::string> lines = Lines(o.out);
+    ASSERT_EQ(lines.size(), 200000u);
+    EXPECT_GT(o.out.size(), 65536u * 40);
+    for (std::size_t i = 0; i < lines.size(); i += 997) {
+        char* end = nullptr;
+        double v = std::strtod(lines[i].c_str(), &end);
+        EXPECT_EQ(*end, '\0') << lines[i];
+        EXPECT_GT(v, 0) << lines[i];
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Errors: the message as the error box shows it, after "pelmora-gen: ".
+
+struct FailureCase {
+    std::vector<std::string> args;
+    const char* err;
+};
+
+class FailureTest : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(FailureTest, IsReportedWithStatus1AndNoValues) {
+    Outcome o = RunTool(GetParam().args);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, GetParam().err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, FailureTest,
+    ::testing::Values(
+        // The fields are read in the order quantity, third, first, second.
+        FailureCase{{"-n", "q", "triangle", "a", "b", "c"}, "pelmora-gen: 'q' is not a valid floating point value.\n"},
+        FailureCase{{"-n", "1", "triangle", "a", "b", "c"}, "pelmora-gen: 'c' is not a valid floating point value.\n"},
+        FailureCase{{"-n", "1", "triangle", "a", "b", "3"}, "pelmora-gen: 'a' is not a valid floating point value.\n"},
+        FailureCase{{"-n", "1", "triangle", "1", "b", "3"}, "pelmora-gen: 'b' is not a valid floating point value.\n"},
+        // Hidden fields are parsed too; empty and blank texts are invalid.
+        FailureCase{{"standard normal", "", "1"}, "pelmora-gen: '' is not a valid floating point value.\n"},
+        FailureCase{{"standard normal", "1", "  "}, "pelmora-gen: '  ' is not a valid floating point value.\n"},
+        FailureCase{{"-n", "", "gamma"}, "pelmora-gen: '' is not a valid floating point value.\n"},
+        FailureCase{{"gamma", "1", "1", "1,5"}, "pelmora-gen: '1,5' is not a valid floating point value.\n"},
+        FailureCase{{"gamma", "-"}, "pelmora-gen: '-' is not a valid floating point value.\n"},
+        FailureCase{{"gamma", "- 5"}, "pelmora-gen: '- 5' is not a valid floating point value.\n"},
+        FailureCase{{"-n", "--stats", "gamma"}, "pelmora-gen: '--stats' is not a valid floating point value.\n"},
+        // Valid texts whose values do not fit.
+        FailureCase{{"gamma", "1e400"}, "pelmora-gen: Floating point overflow.\n"},
+        FailureCase{{"gamma", "2", "-1e400"}, "pelmora-gen: Floating point overflow.\n"},
+        FailureCase{{"-n", "1e19", "gamma"}, "pelmora-gen: Invalid floating point operation.\n"},
+        // A quantity's error comes before a parameter's.
+        FailureCase{{"-n", "1e19", "gamma", "1e400"}, "pelmora-gen: Invalid floating point operation.\n"},
+        // A truncated parameter out of range fails at the first value.
+        FailureCase{{"chi-square", "1e19"}, "pelmora-gen: Invalid floating point operation.\n"},
+        // Generators' own failures.
+        FailureCase{{"--seed", "1", "noncentral t", "0"}, "pelmora-gen: Invalid floating point operation.\n"},
+        FailureCase{{"--seed", "1", "noncentral t", "-1"}, "pelmora-gen: Floating point division by zero.\n"},
+        FailureCase{{"--seed", "1", "f", "0", "3"}, "pelmora-gen: Invalid floating point operation.\n"},
+        FailureCase{{"--seed", "1", "gamma", "0"}, "pelmora-gen: Floating point division by zero.\n"},
+        FailureCase{{"--seed", "1", "gamma", "1", "0"}, "pelmora-gen: Floating point division by zero.\n"},
+        FailureCase{{"--seed", "1", "log normal", "710", "0"}, "pelmora-gen: Floating point overflow.\n"},
+        // The first draw from state 649090867 is exactly 0.
+        FailureCase{{"--seed", "649090867", "gamma", "2", "1"}, "pelmora-gen: Floating point division by zero.\n"}));
+
+TEST(Failures, ValuesBeforeTheFailureStay) {
+    // With m = 735 an Erlang product leaves the double range about one time
+    // in three; this seed gives nine values first.
+    Outcome o = RunTool({"--seed", "12", "-n", "20", "erlang", "735", "1"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out,
+              "732.516169897622\n737.527329100888\n734.756171750832\n730.924275532093\n740.096266499528\n"
+              "682.880472781733\n714.048047372201\n698.576909248991\n719.970987695866\n");
+    EXPECT_EQ(o.err, "pelmora-gen: Floating point division by zero.\n");
+}
+
+TEST(Failures, StatsAreNotPrintedAfterAFailure) {
+    Outcome o = RunTool({"--stats", "--seed", "12", "-n", "20", "erlang", "735", "1"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "pelmora-gen: Floating point division by zero.\n");
+}
+
+// ---------------------------------------------------------------------------
+// Usage errors: a short usage on the error stream, status 2, nothing else.
+
+TEST(Usage, ErrorsPrintTheProblemAndTheUsage) {
+    Outcome o = RunTool({"-x", "gamma"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err,
+              "pelmora-gen: unknown option '-x'\n"
+              "Usage: pelmora-gen [--seed S] [-n COUNT] [-o FILE] [--stats] DISTRIBUTION [P1 [P2 [P3]]]\n"
+              "       pelmora-gen --list | --help | --version\n"
+              "Try 'pelmora-gen --help' for more information.\n");
+}
+
+TEST(Usage, NothingIsCreatedOrWritten) {
+    std::string path = ::testing::TempDir() + "pelmora-usage-" + std::to_string(::getpid());
+    ::unlink(path.c_str());
+    Outcome o = RunTool({"-o", path, "--seed", "x", "gamma"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(::access(path.c_str(), F_OK), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Output files and failed writes.
+
+std::string TempPath(const char* name) {
+    return ::testing::TempDir() + "pelmora-" + name + "-" + std::to_string(::getpid());
+}
+
+std::string FileText(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    std::string text = pelmora::testing::ReadAll(fd);
+    ::close(fd);
+    return text;
+}
+
+TEST(OutputFile, ReceivesTheValuesInsteadOfTheOutput) {
+    std::string path = TempPath("values");
+    Outcome toFile = RunTool({"--seed", "5", "-n", "1000", "-o", path, "gamma", "2", "3"});
+    Outcome toOut = RunTool({"--seed", "5", "-n", "1000", "gamma", "2", "3"});
+    EXPECT_EQ(toFile.status, 0);
+    EXPECT_EQ(toFile.out, "");
+    EXPECT_EQ(toFile.err, "");
+    EXPECT_EQ(FileText(path), toOut.out);
+    // A second run replaces the content.
+    RunTool({"--seed", "5", "-n", "2", "-o", path, "gamma", "2", "3"});
+    EXPECT_EQ(FileText(path), "3.95366730056444\n3.4714454918221\n");
+    ::unlink(path.c_str());
+}
+
+TEST(OutputFile, DashIsTheOutput) {
+    Outcome o = RunTool({"--seed", "5", "-n", "2", "-o", "-", "gamma", "2", "3"});
+    EXPECT_EQ(o.out, "3.95366730056444\n3.4714454918221\n");
+}
+
+TEST(OutputFile, InvalidFieldsLeaveAnExistingFileAlone) {
+    std::string path = TempPath("kept");
+    RunTool({"--seed", "5", "-n", "2", "-o", path, "gamma", "2", "3"});
+    Outcome o = RunTool({"-n", "2", "-o", path, "gamma", "x"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(FileText(path), "3.95366730056444\n3.4714454918221\n");
+    ::unlink(path.c_str());
+}
+
+TEST(OutputFile, KeepsTheValuesBeforeAFailure) {
+    std::string path = TempPath("partial");
+    Outcome o = RunTool({"--seed", "12", "-n", "20", "-o", path, "erlang", "735", "1"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(Lines(FileText(path)).size(), 9u);
+    ::unlink(path.c_str());
+}
+
+TEST(OutputFile, ThatCannotBeCreatedIsReported) {
+    Outcome o = RunTool({"-o", "/nonexistent-pelmora-dir/values.txt", "gamma"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "pelmora-gen: Cannot create file \"/nonexistent-pelmora-dir/values.txt\". No such file or directory.\n");
+
+    std::string dir = ::testing::TempDir();
+    o = RunTool({"-o", dir, "gamma"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "pelmora-gen: Cannot create file \"" + dir + "\". Is a directory.\n");
+}
+
+TEST(OutputFile, AFullDeviceIsAFailure) {
+    Outcome o = RunTool({"-n", "100000", "-o", "/dev/full", "gamma", "2", "3"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "pelmora-gen: Cannot write to \"/dev/full\". No space left on device.\n");
+    // Even a single short line, which only reaches the device at the end.
+    o = RunTool({"-n", "1", "-o", "/dev/full", "gamma", "2", "3"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "pelmora-gen: Cannot write to \"/dev/full\". No space left on device.\n");
+}
+
+// Runs the tool with its output on a descriptor of the test's choosing.
+Outcome RunToolOn(int outFd, const std::vector<std::string>& args) {
+    int err = ::memfd_create("err", 0);
+    Outcome o;
+    o.status = Run(args, outFd, err);
+    o.err = pelmora::testing::ReadAll(err);
+    ::close(err);
+    return o;
+}
+
+TEST(Output, AFullDeviceAsTheOutputIsAFailure) {
+    int full = ::open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    Outcome o = RunToolOn(full, {"-n", "3", "gamma"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "pelmora-gen: Cannot write to standard output. No space left on device.\n");
+    o = RunToolOn(full, {"--list"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "pelmora-gen: Cannot write to standard output. No space left on device.\n");
+    ::close(full);
+}
+
+TEST(Output, AClosedPipeEndsQuietlyWithFailure) {
+    std::signal(SIGPIPE, SIG_IGN);  // as the tool's main does
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    Outcome o = RunToolOn(fds[1], {"-n", "1000000", "gamma", "2", "3"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "");
+    o = RunToolOn(fds[1], {"--help"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "");
+    ::close(fds[1]);
+}
+
+TEST(Output, AWriteErrorAfterAGenerationFailureReportsBoth) {
+    Outcome o = RunTool({"--seed", "12", "-n", "20", "-o", "/dev/full", "erlang", "735", "1"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "pelmora-gen: Cannot write to \"/dev/full\". No space left on device.\n"
+              "pelmora-gen: Floating point division by zero.\n");
+}
+
+// ---------------------------------------------------------------------------
+// --list, --help, --version.
+
+TEST(Info, ListShowsEveryRowWithTheWindowsLabels) {
+    Outcome o = RunTool({"--list"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.out,
+              " 0  Beta                    a, b\n"
+              " 1  Bernoulli               p\n"
+              " 2  Bernoulli-Gauss         p, mean, sigma\n"
+              " 3  Binomial                n, p\n"
+              " 4  Cauchy                  afa, beta\n"
+              " 5  Chi-square              n\n"
+              " 6  Continuous Uniform      a, b\n"
+              " 7  Discrete Uniform        n\n"
+              " 8  Erlang                  m, beta\n"
+              " 9  Exponential             lambda\n"
+              "10  F                       d1, d2\n"
+              "11  Gamma                   afa, beta\n"
+              "12  Gauss Normal            mean, sigma\n"
+              "13  Geometric               p\n"
+              "14  Laplace                 beta\n"
+              "15  Log Normal              mean, sigma\n"
+              "16  Logistic                (no parameters)\n"
+              "17  Poisson                 lambda\n"
+              "18  Rayleigh                sigma\n"
+              "19  Standard Normal         (no parameters)\n"
+              "20  Student's T             n\n"
+              "21  Triangle                a, b, m (a<m<b)\n"
+              "22  Negative Binomial       r, p (0<p<1)\n"
+              "23  Noncentral Chi-square   n, delta\n"
+              "24  Noncentral F            d1, d2, delta\n"
+              "25  Noncentral T            n, delta\n"
+              "26  Weibull                 afa, beta\n");
+}
+
+TEST(Info, Version) {
+    Outcome o = RunTool({"--version"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "pelmora-gen " PELMORA_VERSION "\n");
+}
+
+TEST(Info, HelpStartsWithTheUsageAndGoesToTheOutput) {
+    Outcome o = RunTool({"--help"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.out.rfind(UsageText(), 0), 0u);
+    for (const char* option : {"-n COUNT", "-o FILE", "--seed S", "--stats", "--list", "--help", "--version", "--"}) {
+        EXPECT_NE(o.out.find(option), std::string::npos) << option;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// --stats.
+
+TEST(Stats, FollowTheValuesOnTheErrorStream) {
+    Outcome o = RunTool({"--stats", "--seed", "5", "-n", "4", "gamma", "2", "3"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "3.95366730056444\n3.4714454918221\n4.99579775822934\n3.56511829062631\n");
+    EXPECT_EQ(o.err,
+              "count     4\n"
+              "mean      3.99650721031055      (expected 6)\n"
+              "variance  0.487401021758421     (expected 18)\n"
+              "minimum   3.4714454918221\n"
+              "maximum   4.99579775822934\n");
+
+    // The same four doubles drawn here, with the two-pass mean and variance.
+    std::vector<double> values;
+    {
+        SeededSource source(5);
+        for (int i = 0; i < 4; ++i) values.push_back(DrawRow(11, 2, 3, 3));
+    }
+    long double mean = 0, squares = 0;
+    for (double v : values) mean += v;
+    mean /= 4;
+    for (double v : values) squares += (v - mean) * (v - mean);
+    std::vector<std::string> lines = Lines(o.err);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_NEAR(std::strtod(lines[1].c_str() + 10, nullptr), static_cast<double>(mean), 1e-14);
+    EXPECT_NEAR(std::strtod(lines[2].c_str() + 10, nullptr), static_cast<double>(squares / 3), 1e-14);
+}
+
+TEST(Stats, SayNoneForWhatDoesNotExist) {
+    Outcome o = RunTool({"--stats", "--seed", "5", "-n", "1", "f", "3", "7"});
+    EXPECT_EQ(o.status, 0);
+    std::vector<std::string> lines = Lines(o.err);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "count     1");
+    EXPECT_EQ(lines[1].substr(0, 10) + lines[1].substr(30), "mean        (expected none)");
+    EXPECT_EQ(lines[2], "variance  none                  (expected none)");
+
+    o = RunTool({"--stats", "-n", "0", "exponential", "4"});
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err,
+              "count     0\n"
+              "mean      none                  (expected 0.25)\n"
+              "variance  none                  (expected 0.0625)\n"
+              "minimum   none\n"
+              "maximum   none\n");
+}
+
+}  // namespace
+}  // namespace pelmora::cli
