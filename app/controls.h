@@ -1,0 +1,107 @@
+#pragma once
+// The few controls that Qt Widgets does not have in the form the windows
+// need: a picture, a labelled edit field, a list box that reports only the
+// user's selections, and a band container for the two tool bars.
+
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+
+namespace pelmora::app {
+
+// A picture: stretched over the whole control, or shown at its natural
+// size with the control taking the picture's size (top-left corner fixed).
+class TImage : public QWidget {
+    Q_OBJECT
+public:
+    enum Mode { Stretch, AutoSize };
+    TImage(Mode mode, QWidget* parent);
+    void setPicture(const QImage& picture);
+    const QImage& picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    Mode mode_;
+    QImage picture_;
+};
+
+// An edit box with its caption label (EditLabel) above its left edge, 3
+// pixels apart. The label is shown, hidden, enabled and disabled together
+// with the field.
+class TLabeledEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    TLabeledEdit(const QString& label, QWidget* parent);
+    QLabel* EditLabel;
+    void setVisible(bool visible) override;
+    void setLabelText(const QString& text);
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    void PlaceLabel();
+};
+
+// A single-selection list that emits Click() once for every selection the
+// user makes: a press of the left button on a row (also on the row already
+// selected), every move of the selection by dragging or by the keyboard
+// (arrows, Home, End, pages, a letter). A row selected by the program emits
+// nothing. Other buttons neither select nor emit.
+class TListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit TListBox(QWidget* parent);
+    // The selected row, -1 when none.
+    int ItemIndex() const;
+
+Q_SIGNALS:
+    void Click();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
+
+private:
+    template <class Base>
+    void EmitIfMoved(Base&& base);
+};
+
+// The band container at the top of the main window: the background gradient
+// behind two bands, each with its gripper, a raised outer and a lowered inner
+// edge around all.
+class TCoolBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit TCoolBar(QWidget* parent);
+    static constexpr int kBandHeight = 27;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+// The four 16 x 16 glyphs of the tool buttons: 0 save, 1 copy, 2 clear, 3 help.
+class TImageList {
+public:
+    TImageList();
+    static constexpr int kCount = 4;
+    static constexpr int kSize = 16;
+    const QPixmap& operator[](int index) const { return glyphs_[std::size_t(index)]; }
+
+private:
+    std::array<QPixmap, kCount> glyphs_;
+};
+
+}  // namespace pelmora::app

@@ -1,0 +1,409 @@
+#include "app/form1.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLocale>
+#include <QMimeData>
+#include <QResizeEvent>
+
+#include "app/errorbox.h"
+#include "app/form2.h"
+#include "app/gradient.h"
+#include "app/jpeg.h"
+#include "app/look.h"
+#include "app/pane.h"
+#include "core/generate.h"
+#include "core/rtf.h"
+#include "core/savefile.h"
+
+using namespace pelmora;
+using namespace pelmora::app;
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+const QSize kClientSize(599, 469);
+const QPoint kPosition(359, 164);
+
+std::function<QString()>& DecimalSeparatorSource() {
+    static std::function<QString()> source;
+    return source;
+}
+
+// SaveDialog1: filter "TXT File(*.txt)" with the pattern "*.TXT" (the
+// lower-case form too, since the pattern is meant without regard to case),
+// no question before replacing a file, the last name offered again.
+QString RunSaveDialog(QWidget* owner, const QString& lastName) {
+    QFileDialog dialog(owner);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("TXT File(*.txt) (*.TXT *.txt)"));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!lastName.isEmpty()) dialog.selectFile(lastName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
+QToolButton* MenuButton(const QString& caption, QMenu* menu, QWidget* parent, int left) {
+    auto* button = new QToolButton(parent);
+    button->setText(caption);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setMenu(menu);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
+    button->setGeometry(left, 2, button->fontMetrics().horizontalAdvance(caption) + 14, 21);
+    return button;
+}
+
+QToolButton* GlyphButton(const QString& name, const QPixmap& glyph, const QString& hint, QWidget* parent, int left) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setIcon(QIcon(glyph));
+    button->setIconSize(glyph.size());
+    button->setToolTip(hint);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setGeometry(left, 1, 23, 22);
+    return button;
+}
+
+QWidget* Separator(const QString& name, QWidget* parent, int left) {
+    auto* line = new QFrame(parent);
+    line->setObjectName(name);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(left, 1, 8, 22);
+    return line;
+}
+
+QAction* MenuItem(QMenu* menu, const QString& name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+QAction* MenuSeparator(QMenu* menu, const QString& name) {
+    QAction* action = menu->addSeparator();
+    action->setObjectName(name);
+    return action;
+}
+
+}  // namespace
+
+void SetDecimalSeparatorSource(std::function<QString()> source) { DecimalSeparatorSource() = std::move(source); }
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    Form1 = this;
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Pelmora 8.5"));
+    setFont(DefaultFont());
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    setPalette(palette);
+    setAutoFillBackground(true);
+    MakeFixedWindow(this, kClientSize, kPosition);
+
+    ExeFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    SaveDialog1 = RunSaveDialog;
+    OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    ShowModal = [](QDialog* dialog) { dialog->exec(); };
+    ReadDecimalSeparator();
+
+    CreateMenus();
+    CreateCoolBar();
+    CreateControls();
+    ConnectHandlers();
+    SetTabOrder();
+    FormCreate(this);
+}
+
+TForm1::~TForm1() {
+    if (Form1 == this) Form1 = nullptr;
+}
+
+void TForm1::CreateMenus() {
+    File1 = new QMenu(QStringLiteral("File"), this);
+    File1->setObjectName(QStringLiteral("File1"));
+    Save1 = MenuItem(File1, QStringLiteral("Save1"), QStringLiteral("Save"));
+    Clear1 = MenuItem(File1, QStringLiteral("Clear1"), QStringLiteral("Copy"));
+    N1 = MenuSeparator(File1, QStringLiteral("N1"));
+    Clear2 = MenuItem(File1, QStringLiteral("Clear2"), QStringLiteral("Clear"));
+    Exit1 = MenuItem(File1, QStringLiteral("Exit1"), QStringLiteral("Exit"));
+
+    Help1 = new QMenu(QStringLiteral("Help"), this);
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Manual1 = MenuItem(Help1, QStringLiteral("Manual1"), QStringLiteral("Manual"));
+    N2 = MenuSeparator(Help1, QStringLiteral("N2"));
+    Register1 = MenuItem(Help1, QStringLiteral("Register1"), QStringLiteral("Homepage"));
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    Save2 = MenuItem(PopupMenu1, QStringLiteral("Save2"), QStringLiteral("Save"));
+    Copy1 = MenuItem(PopupMenu1, QStringLiteral("Copy1"), QStringLiteral("Copy"));
+    N3 = MenuSeparator(PopupMenu1, QStringLiteral("N3"));
+    Clear3 = MenuItem(PopupMenu1, QStringLiteral("Clear3"), QStringLiteral("Clear"));
+}
+
+void TForm1::CreateCoolBar() {
+    CoolBar1 = new TCoolBar(this);
+    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
+    CoolBar1->setGeometry(0, 0, 599, 57);
+
+    ToolBar1 = new QWidget(CoolBar1);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setGeometry(9, 0, 582, 25);
+    File1Button = MenuButton(File1->title(), File1, ToolBar1, 0);
+    File1Button->setObjectName(QStringLiteral("File1Button"));
+    Help1Button = MenuButton(Help1->title(), Help1, ToolBar1, File1Button->geometry().right() + 1);
+    Help1Button->setObjectName(QStringLiteral("Help1Button"));
+
+    ToolBar2 = new QWidget(CoolBar1);
+    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+    ToolBar2->setGeometry(9, 27, 582, 25);
+    ToolButton1 = GlyphButton(QStringLiteral("ToolButton1"), ImageList1[0], QStringLiteral("Save datas"), ToolBar2, 0);
+    ToolButton2 = GlyphButton(QStringLiteral("ToolButton2"), ImageList1[1], QStringLiteral("Copy Datas"), ToolBar2, 23);
+    ToolButton6 = Separator(QStringLiteral("ToolButton6"), ToolBar2, 46);
+    ToolButton3 = GlyphButton(QStringLiteral("ToolButton3"), ImageList1[2], QStringLiteral("Clear Datas"), ToolBar2, 54);
+    ToolButton4 = Separator(QStringLiteral("ToolButton4"), ToolBar2, 77);
+    ToolButton5 = GlyphButton(QStringLiteral("ToolButton5"), ImageList1[3], QStringLiteral("Help"), ToolBar2, 85);
+}
+
+void TForm1::CreateControls() {
+    Image1 = new TImage(TImage::Stretch, this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(0, 57, 599, 412);
+    Image1->setPicture(GradientBitmap());
+    Image1->lower();
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Distribution"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(8, 64, 169, 401);
+
+    ListBox1 = new TListBox(GroupBox1);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setGeometry(2, 15, 165, 384);
+    ListBox1->setFont(ArialFont(true));
+    SetColour(ListBox1, QPalette::Base, kSkyBlue);
+    SetColour(ListBox1, QPalette::Text, kMaroon);
+    ListBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListBox1->setUniformItemSizes(true);
+    for (const RowInfo& row : kRows) {
+        auto* item = new QListWidgetItem(QString::fromUtf8(row.caption), ListBox1);
+        item->setSizeHint(QSize(ListBox1->viewport()->width(), 16));
+    }
+
+    Image2 = new TImage(TImage::AutoSize, this);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    Image2->move(192, 72);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("Setting"), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(208, 144, 145, 249);
+    GroupBox2->setFont(ArialFont(true));
+    SetColour(GroupBox2, QPalette::WindowText, kPurple);
+    SetColour(GroupBox2, QPalette::Text, kPurple);
+
+    auto field = [&](const QString& name, const QString& label, int top) {
+        auto* edit = new TLabeledEdit(label, GroupBox2);
+        edit->setObjectName(name);
+        edit->EditLabel->setObjectName(name + QStringLiteral("Label"));
+        edit->setGeometry(32, top, 73, 24);
+        return edit;
+    };
+    LabeledEdit2 = field(QStringLiteral("LabeledEdit2"), QStringLiteral("Quantity"), 56);
+    SetColour(LabeledEdit2, QPalette::Text, kMaroon);
+    LabeledEdit5 = field(QStringLiteral("LabeledEdit5"), QStringLiteral("min"), 104);
+    LabeledEdit6 = field(QStringLiteral("LabeledEdit6"), QStringLiteral("max"), 152);
+    LabeledEdit7 = field(QStringLiteral("LabeledEdit7"), QStringLiteral("m (min<m<max)"), 200);
+
+    Button1 = new QPushButton(QStringLiteral("Generate"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(216, 408, 129, 25);
+    Button1->setFont(ArialFont(true, true));
+    SetColour(Button1, QPalette::ButtonText, kMaroon);
+
+    RichEdit1 = new QPlainTextEdit(this);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setGeometry(392, 64, 201, 401);
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setUndoRedoEnabled(false);
+    RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    RichEdit1->setFocusPolicy(Qt::StrongFocus);
+    RichEdit1->setFont(ArialFont());
+    RichEdit1->document()->setDefaultFont(ArialFont());
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The selection is hidden while the pane has no focus.
+    QPalette pane = RichEdit1->palette();
+    pane.setColor(QPalette::Inactive, QPalette::Highlight, pane.color(QPalette::Inactive, QPalette::Base));
+    pane.setColor(QPalette::Inactive, QPalette::HighlightedText, pane.color(QPalette::Inactive, QPalette::Text));
+    RichEdit1->setPalette(pane);
+}
+
+void TForm1::ConnectHandlers() {
+    connect(ListBox1, &TListBox::Click, this, [this] { ListBox1Click(ListBox1); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(Button1); });
+    auto bind = [this](QObject* sender, void (TForm1::*handler)(QObject*)) {
+        if (auto* action = qobject_cast<QAction*>(sender))
+            connect(action, &QAction::triggered, this, [=, this] { (this->*handler)(sender); });
+        else if (auto* button = qobject_cast<QToolButton*>(sender))
+            connect(button, &QToolButton::clicked, this, [=, this] { (this->*handler)(sender); });
+    };
+    bind(Save1, &TForm1::ToolButton1Click);
+    bind(ToolButton1, &TForm1::ToolButton1Click);
+    bind(Save2, &TForm1::ToolButton1Click);
+    bind(Clear1, &TForm1::ToolButton2Click);
+    bind(ToolButton2, &TForm1::ToolButton2Click);
+    bind(Copy1, &TForm1::ToolButton2Click);
+    bind(Clear2, &TForm1::ToolButton3Click);
+    bind(ToolButton3, &TForm1::ToolButton3Click);
+    bind(Clear3, &TForm1::ToolButton3Click);
+    bind(Exit1, &TForm1::Exit1Click);
+    bind(Manual1, &TForm1::Manual1Click);
+    bind(ToolButton5, &TForm1::Manual1Click);
+    bind(Register1, &TForm1::Register1Click);
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(RichEdit1->viewport()->mapToGlobal(at)); });
+}
+
+void TForm1::SetTabOrder() {
+    QWidget* order[] = {RichEdit1, LabeledEdit2, LabeledEdit5, LabeledEdit6, LabeledEdit7, Button1, ListBox1};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+}
+
+void TForm1::FormCreate(QObject*) {
+    Button1->setEnabled(false);
+    LabeledEdit2->setText(QStringLiteral("10"));
+    LabeledEdit5->setText(QStringLiteral("1"));
+    LabeledEdit6->setText(QStringLiteral("1"));
+    LabeledEdit7->setText(QStringLiteral("3"));
+    LabeledEdit2->setEnabled(true);
+    LabeledEdit5->setEnabled(false);
+    LabeledEdit6->setEnabled(false);
+    LabeledEdit7->hide();
+}
+
+void TForm1::FormCanResize(QObject*, int&, int&, bool& Resize) { Resize = false; }
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (event->size() == kClientSize) return;
+    int width = event->size().width(), height = event->size().height();
+    bool allowed = true;
+    FormCanResize(this, width, height, allowed);
+    if (!allowed) resize(kClientSize);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange) ReadDecimalSeparator();
+    QWidget::changeEvent(event);
+}
+
+void TForm1::ReadDecimalSeparator() {
+    const std::function<QString()>& source = DecimalSeparatorSource();
+    QString separator = source ? source() : QLocale::system().decimalPoint();
+    DecimalSeparator = separator.isEmpty() ? std::string(".") : separator.toStdString();
+}
+
+QString TForm1::PictureFolder() const { return ExeFolder + QStringLiteral("/pic"); }
+
+std::string TForm1::PaneText() const { return RichEdit1->toPlainText().toStdString(); }
+
+void TForm1::ListBox1Click(QObject*) {
+    RunHandler([this] {
+        Button1->setEnabled(true);
+        const QString folder = PictureFolder();
+        RichEdit1->clear();
+        LabeledEdit7->hide();
+        LabeledEdit7->setEnabled(true);
+        LabeledEdit2->setEnabled(true);
+        LabeledEdit5->setEnabled(true);
+        LabeledEdit5->show();
+        LabeledEdit6->show();
+        LabeledEdit6->setEnabled(true);
+        const int row = ListBox1->ItemIndex();
+        if (row < 0 || row >= kRowCount) return;
+        const RowInfo& info = kRows[std::size_t(row)];
+        if (info.label1 != nullptr)
+            LabeledEdit5->setLabelText(QString::fromUtf8(info.label1));
+        else
+            LabeledEdit5->hide();
+        if (info.label2 != nullptr)
+            LabeledEdit6->setLabelText(QString::fromUtf8(info.label2));
+        else
+            LabeledEdit6->hide();
+        if (info.label3 != nullptr) {
+            LabeledEdit7->show();
+            LabeledEdit7->setLabelText(QString::fromUtf8(info.label3));
+        }
+        Image2->setPicture(LoadJpegFile(folder + QString::fromUtf8(info.picture)));
+    });
+}
+
+void TForm1::Button1Click(QObject*) {
+    RunHandler([this] {
+        RichEdit1->clear();
+        const FieldTexts texts{LabeledEdit2->text().toStdString(), LabeledEdit5->text().toStdString(),
+                               LabeledEdit6->text().toStdString(), LabeledEdit7->text().toStdString()};
+        const Request request = ParseFields(texts, DecimalSeparator);
+        const int row = ListBox1->ItemIndex();
+        // The lines go into the pane in one update, also when the command
+        // fails part way: the window does not repaint before then anyway.
+        PaneLines lines;
+        // As after appending line by line, the caret ends after the last line.
+        auto show = [&] {
+            if (lines.text().empty()) return;
+            RichEdit1->setPlainText(QString::fromStdString(lines.text()));
+            RichEdit1->moveCursor(QTextCursor::End);
+        };
+        try {
+            GenerateValues(row, request, DecimalSeparator, [&](std::string_view text) { lines.Append(text); });
+        } catch (...) {
+            show();
+            throw;
+        }
+        show();
+    });
+}
+
+void TForm1::ToolButton1Click(QObject*) {
+    RunHandler([this] {
+        const QString chosen = SaveDialog1(this, SaveFileName);
+        if (chosen.isEmpty()) return;
+        const std::string name = AddDefaultExtension(QFileInfo(chosen).absoluteFilePath().toStdString(), "TXT");
+        SaveFileName = QString::fromStdString(name);
+        SaveFile(name, RtfDocument(PaneText()));
+    });
+}
+
+void TForm1::ToolButton2Click(QObject*) {
+    RunHandler([this] {
+        const QTextCursor cursor = RichEdit1->textCursor();
+        if (!cursor.hasSelection()) return;
+        QString text = cursor.selectedText();
+        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QChar::LineSeparator, QLatin1Char('\n'));
+        auto* data = new QMimeData;
+        data->setText(text);
+        const std::string rtf = RtfDocument(text.toStdString());
+        data->setData(QStringLiteral("text/rtf"), QByteArray(rtf.data(), qsizetype(rtf.size())));
+        QGuiApplication::clipboard()->setMimeData(data);
+    });
+}
+
+void TForm1::ToolButton3Click(QObject*) { RichEdit1->clear(); }
+
+void TForm1::Exit1Click(QObject*) { close(); }
+
+void TForm1::Manual1Click(QObject*) {
+    if (Form2 != nullptr) ShowModal(Form2);
+}
+
+void TForm1::Register1Click(QObject*) { OpenUrl(QUrl(QString::fromUtf8(kHomePage))); }

@@ -1,0 +1,31 @@
+#pragma once
+// Fonts, colours and window settings shared by the two windows.
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QSize>
+#include <QWidget>
+
+namespace pelmora::app {
+
+inline const QColor kMaroon{0x80, 0x00, 0x00};
+inline const QColor kPurple{0x80, 0x00, 0x80};
+inline const QColor kGreen{0x00, 0x80, 0x00};
+inline const QColor kSkyBlue{0xA6, 0xCA, 0xF0};
+
+// Arial of 13 pixels (10 pt at 96 dpi), served by its metric twin where
+// Arial itself is not installed.
+QFont ArialFont(bool bold = false, bool italic = false);
+// The windows' default font: MS Sans Serif of 11 pixels, or the closest sans face.
+QFont DefaultFont();
+
+// Sets `role` to `colour` for the enabled states only, so that a disabled
+// control still greys its text.
+void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour);
+
+// A fixed-size top-level window with system menu, minimize and close
+// buttons and no maximize button, its client area `size` at `position`.
+void MakeFixedWindow(QWidget* window, QSize size, QPoint position);
+
+}  // namespace pelmora::app

@@ -1,0 +1,68 @@
+// Writes pictures of the windows as a user sees them, without a desktop:
+//   pelmora-screenshot <folder>
+// 1-start.png (the main window at start), 2-gamma.png (after selecting
+// "Gamma"), 3-generated.png (after generating values), 4-manual.png (the
+// manual window). Errors are written to standard error instead of a box.
+
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+
+#include "app/errorbox.h"
+#include "app/form1.h"
+#include "app/form2.h"
+#include "engine/uniform.h"
+
+namespace {
+
+uint64_t CountingClock(void* context) { return ++*static_cast<uint64_t*>(context); }
+
+bool Save(QWidget* window, const QDir& folder, const char* name) {
+    QCoreApplication::processEvents();
+    const QString path = folder.filePath(QString::fromUtf8(name));
+    if (!window->grab().save(path)) {
+        std::fprintf(stderr, "pelmora-screenshot: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
+    if (!QDir().mkpath(folder.path())) {
+        std::fprintf(stderr, "pelmora-screenshot: cannot create %s\n", qPrintable(folder.path()));
+        return 1;
+    }
+    pelmora::app::SetApplicationTitle(QStringLiteral("Pelmora"));
+    pelmora::app::SetErrorBox([](const QString&, const QString& text) {
+        std::fprintf(stderr, "pelmora-screenshot: error box: %s\n", qPrintable(text));
+    });
+    // The same values on every run.
+    uint64_t ticks = 1000;
+    pelmora::ScopedClock clock({&CountingClock, &ticks});
+    pelmora::UniformSeed = 1;
+
+    TForm1 form1;
+    TForm2 form2;
+    form1.show();
+    bool ok = Save(&form1, folder, "1-start.png");
+
+    form1.ListBox1->setCurrentRow(11);
+    form1.ListBox1Click(form1.ListBox1);
+    ok &= Save(&form1, folder, "2-gamma.png");
+
+    form1.LabeledEdit2->setText(QStringLiteral("30"));
+    form1.LabeledEdit5->setText(QStringLiteral("2"));
+    form1.LabeledEdit6->setText(QStringLiteral("3"));
+    form1.Button1Click(form1.Button1);
+    ok &= Save(&form1, folder, "3-generated.png");
+
+    form2.show();
+    ok &= Save(&form2, folder, "4-manual.png");
+    return ok ? 0 : 1;
+}
