@@ -672,7 +672,7 @@ private:
             numBase = -ax - 2 - std::ceil(num->descent);
             denBase = -ax + 2 + std::ceil(den->ascent);
         }
-        const qreal pad = bar ? 1 : 0;    // the bar reaches a little beyond the parts
+        const qreal pad = 1;              // the bar (or the parentheses) keep off the parts
         const qreal outer = bar ? 1 : 0;  // and keeps a little off its neighbours
         const qreal w = std::max(num->width, den->width) + 2 * pad;
 
@@ -773,17 +773,17 @@ private:
         const qreal bottom = std::ceil(half - ax + 1);
         box->ascent = std::max(box->ascent, -top);
         box->descent = std::max(box->descent, bottom);
-        x += drawDelimiter(*box, left, x, top, bottom, st, true);
+        x += drawDelimiter(*box, left, x, top, bottom, st);
         const qreal w = body->width;
         box->place(std::move(body), x, 0);
         x += w;
-        x += drawDelimiter(*box, right, x, top, bottom, st, false);
+        x += drawDelimiter(*box, right, x, top, bottom, st);
         box->width = x;
         return box;
     }
 
     // Draws one delimiter from top to bottom (pixel rows) at x; returns its width.
-    qreal drawDelimiter(Compound& box, QChar d, qreal x, qreal top, qreal bottom, Style st, bool opening) {
+    qreal drawDelimiter(Compound& box, QChar d, qreal x, qreal top, qreal bottom, Style st) {
         const qreal h = bottom - top;
         const qreal thin = isScript(st) ? 0.7 : 0.9;
         switch (d.unicode()) {
@@ -837,7 +837,6 @@ private:
             brace.lineTo(QPointF(mx(xm), bottom - 0.5 - r));
             brace.quadTo(QPointF(mx(xm), bottom - 0.5), QPointF(mx(xr), bottom - 0.5));
             box.stroke(brace, thin + 0.1);
-            (void)opening;
             return w + 1;
         }
         default:
@@ -931,7 +930,7 @@ private:
         auto box = std::make_unique<Compound>();
         const qreal braceTop = std::floor(top + shift) - 1;
         const qreal braceBottom = std::ceil(bottom + shift) + 1;
-        qreal x = drawDelimiter(*box, u'{', 0, braceTop, braceBottom, st, true) + 2;
+        qreal x = drawDelimiter(*box, u'{', 0, braceTop, braceBottom, st) + 2;
         const qreal colGap = std::round(0.6 * em(st));
         for (size_t col = 0; col < colWidth.size(); ++col) {
             for (size_t r = 0; r < rows.size(); ++r) {

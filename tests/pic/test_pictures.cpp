@@ -372,6 +372,14 @@ TEST(Typesetter, GrowingParenthesesEncloseTallContent) {
     EXPECT_GT(fenced->width, frac->width + 6);
 }
 
+TEST(Typesetter, CasesStackTheirRowsBesideABrace) {
+    const auto one = typeset(R"(\cases{1 & a})", fonts(), 13);
+    const auto two = typeset(R"(\cases{1 & a \\ 2 & b})", fonts(), 13);
+    const auto cells = typeset(R"(1 \quad a)", fonts(), 13);
+    EXPECT_GE(two->height(), one->height() + typeset("1", fonts(), 13)->height());
+    EXPECT_GT(one->width, cells->width);  // the brace stands in front
+}
+
 TEST(Picture, RefusesFormulasThatDoNotFit) {
     const FormulaPicture wide{"wide.jpg", "Wide", {R"(f(x) = a + b + c + d + e + f + g + h + i + j + k + l + m + n)"}};
     EXPECT_THROW(renderPicture(wide, fonts()), FormulaError);
