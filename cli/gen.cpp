@@ -47,12 +47,14 @@ int UsageError(int errFd, std::string_view problem) {
     return kExitUsage;
 }
 
-// A progress line on the error stream, only when it is a terminal and only
-// once the run has taken more than a second. The time is read every `stride_`
+// A progress line on the error stream, only when it is a terminal that the
+// values themselves do not go to, and only once the run has taken more than
+// a second. The time is read every `stride_`
 // values, a stride that adapts so that reading it costs next to nothing.
 class Progress {
 public:
-    Progress(int fd, int64_t total) : fd_(fd), total_(total), enabled_(::isatty(fd) == 1) {
+    Progress(int fd, int64_t total, int outputFd)
+        : fd_(fd), total_(total), enabled_(::isatty(fd) == 1 && ::isatty(outputFd) != 1) {
         if (enabled_) start_ = lastCheck_ = Clock::now();
     }
 
@@ -105,6 +107,15 @@ public:
     }
     bool Open(const std::string& path) {
         fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ >= 0 && fd_ <= 2) {
+            // Started with a standard stream closed: keep the file off that
+            // number, or messages meant for the error stream would land in it.
+            int moved = ::fcntl(fd_, F_DUPFD_CLOEXEC, 3);
+            if (moved >= 0) {
+                ::close(fd_);
+                fd_ = moved;
+            }
+        }
         return fd_ >= 0;
     }
     int fd() const { return fd_; }
@@ -149,7 +160,7 @@ int Generate(const Options& o, int outFd, int errFd) {
 
     OutputSink sink(fd);
     RunningStats stats;
-    Progress progress(errFd, request.count);
+    Progress progress(errFd, request.count, fd);
     std::optional<std::string> failure;
     try {
         try {

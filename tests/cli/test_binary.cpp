@@ -162,6 +162,21 @@ TEST(Binary, AReaderThatNeverReadsEndsItQuietly) {
     EXPECT_EQ(result, "status 1 stderr []\n");
 }
 
+// Started with standard output closed: a write error, not silence.
+TEST(Binary, AClosedStandardOutputIsAFailure) {
+    std::string result = Shell("\"$GEN\" -n 2 gamma 2>&1 >&-; echo \"status $?\"");
+    EXPECT_EQ(result, "pelmora-gen: Cannot write to standard output. Bad file descriptor.\nstatus 1\n");
+}
+
+// Started with the error stream closed: the output file must not take its
+// place, so the file holds the values and nothing else.
+TEST(Binary, AClosedErrorStreamDoesNotLeakIntoTheFile) {
+    std::string result = Shell(
+        "f=$(mktemp); \"$GEN\" --seed 12 -n 20 -o \"$f\" erlang 735 1 2>&-; echo \"status $?\"; "
+        "wc -l < \"$f\"; grep -c pelmora \"$f\"; rm -f \"$f\"");
+    EXPECT_EQ(result, "status 1\n9\n0\n");
+}
+
 // The progress line is for terminals only: a run of a few seconds with its
 // error stream on a file leaves nothing there.
 TEST(Binary, NoProgressOnAFile) {
