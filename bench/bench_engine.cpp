@@ -1,15 +1,14 @@
 // The cost of one value of each of the 27 rows through the dispatch table,
 // with typical parameters. Each row runs twice, side by side: once with a
 // fake clock that costs next to nothing (what the generator itself costs) and
-// once with the real clock (what a user gets). Then the general format against
-// snprintf("%.15g") on the same doubles, and draw-plus-format for the two rows
-// whose command-line throughput has a target.
+// once with the real clock (what a user gets). Then draw-plus-format, what
+// pelmora-gen does per value short of its block writes, for the two rows whose
+// command-line throughput has a target.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "core/numtext.h"
 #include "core/rows.h"
@@ -95,45 +94,6 @@ void Draw(benchmark::State& state, int row, bool fakeClock) {
     if (failures) state.counters["failures"] = static_cast<double>(failures);
 }
 
-// Doubles of every kind of magnitude, the same for both formatters.
-std::vector<double> SampleDoubles() {
-    std::vector<double> values;
-    uint64_t s = 99;
-    for (int i = 0; i < 4096; ++i) {
-        uint64_t bits = FakeRead(&s);
-        double mantissa = static_cast<double>(bits >> 11) * 0x1p-53;
-        int exponent = static_cast<int>(FakeRead(&s) % 41) - 20;
-        double x = mantissa;
-        for (int e = 0; e < (exponent < 0 ? -exponent : exponent); ++e) x = exponent < 0 ? x / 10 : x * 10;
-        values.push_back((i & 1) ? -x : x);
-    }
-    return values;
-}
-
-void FormatOurs(benchmark::State& state) {
-    std::vector<double> values = SampleDoubles();
-    char buffer[kFormatMax + 8];
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(FormatGeneral(values[i], buffer, std::string_view(".")));
-        benchmark::ClobberMemory();
-        i = (i + 1) & 4095;
-    }
-    state.SetItemsProcessed(state.iterations());
-}
-
-void FormatSnprintf(benchmark::State& state) {
-    std::vector<double> values = SampleDoubles();
-    char buffer[64];
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(std::snprintf(buffer, sizeof buffer, "%.15g", values[i]));
-        benchmark::ClobberMemory();
-        i = (i + 1) & 4095;
-    }
-    state.SetItemsProcessed(state.iterations());
-}
-
 // What pelmora-gen does per value, short of the write() calls.
 void DrawAndFormat(benchmark::State& state, int row, bool fakeClock) {
     uint64_t fakeState = 12345;
@@ -156,8 +116,6 @@ int RegisterAll() {
         benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/fake_clock").c_str(), Draw, row, true);
         benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/real_clock").c_str(), Draw, row, false);
     }
-    benchmark::RegisterBenchmark("Format/FormatGeneral", FormatOurs);
-    benchmark::RegisterBenchmark("Format/snprintf_15g", FormatSnprintf);
     for (int row : {11, 19}) {
         benchmark::RegisterBenchmark(("DrawAndFormat/" + Name(row) + "/fake_clock").c_str(), DrawAndFormat, row, true);
         benchmark::RegisterBenchmark(("DrawAndFormat/" + Name(row) + "/real_clock").c_str(), DrawAndFormat, row, false);
