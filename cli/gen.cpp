@@ -145,7 +145,8 @@ int Generate(const Options& o, int outFd, int errFd) {
     int fd = outFd;
     if (o.output && *o.output != "-") {
         if (!file.Open(*o.output)) {
-            return Fail(errFd, "Cannot create file \"" + *o.output + "\". " + SystemErrorText(errno));
+            int error = errno;
+            return Fail(errFd, "Cannot create file \"" + *o.output + "\". " + SystemErrorText(error));
         }
         fd = file.fd();
         target = "\"" + *o.output + "\"";
