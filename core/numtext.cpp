@@ -3,8 +3,10 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace pelmora {
 
@@ -24,7 +26,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // Digits kept for the exact conversion. Every rounding boundary of the
 // extended format (a midpoint between neighbours, or the overflow threshold)
 // is (2j+1) * 2^-16446 or coarser, and such a number has at most
-// ceil(16446 * log10 5 + 65 * log10 2) = 11516 significant digits. Keeping
+// floor(16446 * log10 5 + 65 * log10 2) + 1 = 11515 significant digits. Keeping
 // the first 12000 digits and standing in a single 1 for a nonzero rest
 // therefore lands on the same side of every boundary as the full text does.
 constexpr std::size_t kKeptDigits = 12000;

@@ -14,10 +14,13 @@ namespace pelmora {
 // only), an optional sign, digits with at most one decimal separator `sep`,
 // an optional exponent ("E" or "e", optional sign, digits taken while the
 // exponent read so far is below 500). The value is the exact decimal value
-// rounded to extended precision. An invalid text, or one whose value lies
-// beyond the extended range, throws Error("'<text>' is not a valid floating
-// point value"). The caller stores the result as a double (ToDouble) or
-// truncates it (TruncToInt).
+// rounded once to extended precision, however many digits the text has; an
+// underflow quietly gives a denormal or zero, a zero mantissa gives zero
+// whatever its exponent ("0e4999" is 0), and the sign comes last ("-0" is
+// -0). An invalid text, or one whose value lies beyond the extended range,
+// throws Error("'<text>' is not a valid floating point value") with the
+// whole text. An empty `sep` stands for ".". The caller stores the result as
+// a double (ToDouble, which fails for "1e400") or truncates it (TruncToInt).
 Extended TextToReal(std::string_view text, std::string_view sep = ".");
 
 // "'<text>' is not a valid floating point value"
@@ -30,7 +33,9 @@ inline constexpr std::size_t kFormatMax = 32;
 // bytes) and returns the length: |x| rounded to 18 significant digits, then
 // to 15; fixed notation for decimal exponents -3 to 15 (0.d1..dk x 10^E),
 // "E" notation otherwise, without "+" and without leading exponent zeros;
-// "INF", "-INF" and "NAN" for the non-finite values; zero as "0".
+// "INF", "-INF" and "NAN" for the non-finite values; zero as "0". Exact for
+// every double: the digits follow from its exact binary value. An empty
+// `sep` stands for ".".
 std::size_t FormatGeneral(double x, char* out, std::string_view sep = ".");
 std::string FormatGeneral(double x, std::string_view sep = ".");
 
