@@ -23,11 +23,16 @@ ErrorBoxFunction& BoxStore() {
 void MessageBoxError(const QString& caption, const QString& text) {
     QWidget* owner = QApplication::activeModalWidget();
     if (owner == nullptr) owner = QApplication::activeWindow();
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, owner);
-    box.exec();
+    MakeErrorBox(caption, text, owner)->exec();
 }
 
 }  // namespace
+
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& caption, const QString& text, QWidget* owner) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, caption, text, QMessageBox::Ok, owner);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
 
 QString TitleFromExecutable(const QString& path) {
     QString name = QFileInfo(path).fileName();

@@ -2,8 +2,10 @@
 // The application title and the error box: the one place where every
 // failure of every handler is shown.
 
+#include <QMessageBox>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -21,6 +23,9 @@ QString TitleFromExecutable(const QString& path);
 // from the executable's name (until then, taken from it on first use).
 QString ApplicationTitle();
 void SetApplicationTitle(const QString& title);
+
+// The error box, built but not yet shown.
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& caption, const QString& text, QWidget* owner);
 
 // Shows the error box: a modal message box with the stop icon and one OK
 // button, captioned with the application title, whose text is

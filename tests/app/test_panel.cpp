@@ -1,0 +1,234 @@
+// ListBox1Click: what selecting a distribution does to the panel, the pane
+// and the picture, how often it runs, and what happens when a picture
+// cannot be shown.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <cstdio>
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "app/errorbox.h"
+#include "app/jpeg.h"
+#include "support.h"
+
+using namespace testing_app;
+
+namespace {
+
+void FillFields(TForm1& f) {
+    f.LabeledEdit2->setText(QStringLiteral("q text"));
+    f.LabeledEdit5->setText(QStringLiteral("first"));
+    f.LabeledEdit6->setText(QStringLiteral("second"));
+    f.LabeledEdit7->setText(QStringLiteral("third"));
+    f.RichEdit1->setPlainText(QStringLiteral("old\nlines\n"));
+}
+
+QString JpegError(int code) { return QStringLiteral("JPEG error #%1.").arg(code); }
+
+QString CannotOpen(const QString& path, const char* reason) {
+    return QStringLiteral("Cannot open file \"%1\". %2.").arg(path, QString::fromUtf8(reason));
+}
+
+}  // namespace
+
+class TestPanel : public QObject {
+    Q_OBJECT
+    ExeFolder folder;
+
+private Q_SLOTS:
+    void rows_data() {
+        QTest::addColumn<int>("row");
+        for (int row = 0; row < 27; ++row) QTest::newRow(kExpectedRows[std::size_t(row)].caption) << row;
+    }
+    // Every row, selected after Bernoulli-Gauss (which shows all three fields).
+    void rows() {
+        QFETCH(int, row);
+        const Row& expected = kExpectedRows[std::size_t(row)];
+        ErrorCapture errors;
+        Window w(folder);
+        TForm1& f = *w.form1;
+        ClickRow(f, 2);
+        FillFields(f);
+        ClickRow(f, row);
+        QCOMPARE(errors.texts, QStringList());
+        QCOMPARE(f.ListBox1->ItemIndex(), row);
+        QVERIFY(f.Button1->isEnabled());
+        QVERIFY(f.RichEdit1->toPlainText().isEmpty());
+        QCOMPARE(f.LabeledEdit2->text(), QStringLiteral("q text"));
+        QCOMPARE(f.LabeledEdit5->text(), QStringLiteral("first"));
+        QCOMPARE(f.LabeledEdit6->text(), QStringLiteral("second"));
+        QCOMPARE(f.LabeledEdit7->text(), QStringLiteral("third"));
+        QVERIFY(f.LabeledEdit2->isVisible() && f.LabeledEdit2->isEnabled());
+        const std::pair<pelmora::app::TLabeledEdit*, const char*> fields[] = {
+            {f.LabeledEdit5, expected.label1}, {f.LabeledEdit6, expected.label2}, {f.LabeledEdit7, expected.label3}};
+        for (const auto& [edit, label] : fields) {
+            const bool shown = *label != '\0';
+            QCOMPARE(edit->isVisible(), shown);
+            QCOMPARE(edit->EditLabel->isVisible(), shown);
+            QVERIFY(edit->isEnabled());
+            if (shown) QCOMPARE(edit->EditLabel->text(), QString::fromUtf8(label));
+        }
+        QCOMPARE(f.Image2->pos(), QPoint(192, 72));
+        QCOMPARE(f.Image2->size(), PictureSize(row));
+        QCOMPARE(f.Image2->picture().size(), PictureSize(row));
+    }
+
+    void pictureFolderHasADoubledSeparator() {
+        Window w(folder);
+        QCOMPARE(w.form1->PictureFolder(), folder.path() + QStringLiteral("/pic"));
+        QVERIFY(w.form1->PictureFolder().contains(QStringLiteral("//pic")));
+        QVERIFY(QCoreApplication::applicationDirPath().size() > 0);
+        TForm1 plain;
+        QCOMPARE(plain.ExeFolder, QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+    }
+
+    void firstSelectionEnablesFieldsAndGenerate() {
+        ErrorCapture errors;
+        Window w(folder);
+        TForm1& f = *w.form1;
+        ClickRow(f, 6);
+        QVERIFY(f.Button1->isEnabled());
+        QVERIFY(f.LabeledEdit5->isEnabled() && f.LabeledEdit6->isEnabled());
+        QVERIFY(f.LabeledEdit5->EditLabel->isEnabled());
+        QCOMPARE(f.LabeledEdit5->EditLabel->text(), QStringLiteral("a"));
+        QCOMPARE(f.LabeledEdit6->EditLabel->text(), QStringLiteral("b"));
+        QVERIFY(f.LabeledEdit7->isHidden());
+    }
+
+    void thirdFieldKeepsItsText() {
+        Window w(folder);
+        TForm1& f = *w.form1;
+        ClickRow(f, 2);
+        QTest::keyClicks(f.LabeledEdit7, QStringLiteral("42"));
+        ClickRow(f, 21);
+        QVERIFY(f.LabeledEdit7->isVisible());
+        QCOMPARE(f.LabeledEdit7->EditLabel->text(), QStringLiteral("m (a<m<b)"));
+        QCOMPARE(f.LabeledEdit7->text(), QStringLiteral("342"));
+    }
+
+    // Each user action runs the handler once: with no pictures, each run
+    // shows exactly one error.
+    void runsOncePerUserAction() {
+        ExeFolder empty;
+        QDir(empty.picFolder()).removeRecursively();
+        ErrorCapture errors;
+        Window w(empty);
+        TForm1& f = *w.form1;
+        ClickRow(f, 0);
+        QCOMPARE(errors.texts.size(), 1);
+        ClickRow(f, 0);  // the row already selected
+        QCOMPARE(errors.texts.size(), 2);
+        f.ListBox1->setFocus();
+        QTest::keyClick(f.ListBox1, Qt::Key_Down);
+        QTest::keyClick(f.ListBox1, Qt::Key_Down);
+        QTest::keyClick(f.ListBox1, Qt::Key_Down);
+        QCOMPARE(f.ListBox1->ItemIndex(), 3);
+        QCOMPARE(errors.texts.size(), 5);
+        QVERIFY(errors.texts.last().contains(QStringLiteral("/binonial.jpg")));
+        QTest::keyClick(f.ListBox1, Qt::Key_End);
+        QCOMPARE(f.ListBox1->ItemIndex(), 26);
+        QCOMPARE(errors.texts.size(), 6);
+        QTest::keyClick(f.ListBox1, Qt::Key_Down);  // already at the end: no move
+        QCOMPARE(errors.texts.size(), 6);
+        QTest::keyClick(f.ListBox1, Qt::Key_Home);
+        QTest::keyClick(f.ListBox1, Qt::Key_Up);  // already at the top
+        QCOMPARE(errors.texts.size(), 7);
+        QTest::keyClick(f.ListBox1, Qt::Key_G);  // the first row starting with G
+        QCOMPARE(f.ListBox1->ItemIndex(), 11);
+        QCOMPARE(errors.texts.size(), 8);
+        QTest::keyClick(f.ListBox1, Qt::Key_Space, Qt::ControlModifier);  // never deselects
+        QCOMPARE(f.ListBox1->ItemIndex(), 11);
+        QCOMPARE(errors.texts.size(), 8);
+        // A row selected by the program runs nothing.
+        f.ListBox1->setCurrentRow(5);
+        QCOMPARE(errors.texts.size(), 8);
+        QCOMPARE(f.LabeledEdit5->EditLabel->text(), QStringLiteral("afa"));
+        // Other buttons neither select nor run it.
+        QListWidgetItem* item = f.ListBox1->item(1);
+        QTest::mouseClick(f.ListBox1->viewport(), Qt::RightButton, {}, f.ListBox1->visualItemRect(item).center());
+        QCOMPARE(f.ListBox1->ItemIndex(), 5);
+        QCOMPARE(errors.texts.size(), 8);
+        // A click with Ctrl on the selected row selects it again.
+        QTest::mouseClick(f.ListBox1->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          f.ListBox1->visualItemRect(f.ListBox1->item(5)).center());
+        QCOMPARE(f.ListBox1->ItemIndex(), 5);
+        QCOMPARE(errors.texts.size(), 9);
+    }
+
+    void missingPictureFolder() {
+        ExeFolder empty;
+        QDir(empty.picFolder()).removeRecursively();
+        ErrorCapture errors;
+        Window w(empty);
+        TForm1& f = *w.form1;
+        f.RichEdit1->setPlainText(QStringLiteral("x"));
+        ClickRow(f, 11);
+        QCOMPARE(errors.texts, QStringList{CannotOpen(empty.picturePath(11), "No such file or directory")});
+        QCOMPARE(errors.captions, QStringList{pelmora::app::ApplicationTitle()});
+        QVERIFY(errors.texts.first().contains(QStringLiteral("//pic/gamma.jpg")));
+        // Steps 1 to 9 took effect.
+        QVERIFY(f.Button1->isEnabled());
+        QVERIFY(f.RichEdit1->toPlainText().isEmpty());
+        QCOMPARE(f.LabeledEdit5->EditLabel->text(), QStringLiteral("afa"));
+        QCOMPARE(f.LabeledEdit6->EditLabel->text(), QStringLiteral("beta"));
+        QVERIFY(f.LabeledEdit5->isEnabled() && f.LabeledEdit6->isEnabled());
+        QVERIFY(f.Image2->picture().isNull());
+    }
+
+    // A damaged picture: the error, the row's settings in force, and Image2
+    // still showing the picture of the row selected before.
+    void damagedPicture_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");  // %1: the picture's path
+        QTest::newRow("zero length") << "empty" << JpegError(JERR_INPUT_EMPTY);
+        QTest::newRow("not a JPEG") << "text" << JpegError(JERR_NO_SOI);
+        QTest::newRow("truncated") << "truncated" << JpegError(JWRN_JPEG_EOF);
+        QTest::newRow("header only") << "header" << JpegError(JWRN_JPEG_EOF);
+        QTest::newRow("60000 x 60000") << "huge" << JpegError(JERR_IMAGE_TOO_BIG);
+        QTest::newRow("directory") << "directory" << CannotOpen("%1", "Is a directory");
+        QTest::newRow("FIFO") << "fifo" << CannotOpen("%1", "No such device or address");
+        QTest::newRow("no read permission") << "unreadable" << CannotOpen("%1", "Permission denied");
+    }
+    void damagedPicture() {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        ExeFolder damaged;
+        const QString path = damaged.picturePath(11);
+        const QString file = damaged.picFolder() + QStringLiteral("/gamma.jpg");
+        QFile::remove(file);
+        const QByteArray noise = MakeNoiseJpeg(64, 64);
+        if (kind == QLatin1String("empty")) QVERIFY(WriteFile(file, {}));
+        if (kind == QLatin1String("text")) QVERIFY(WriteFile(file, "Not a picture at all"));
+        if (kind == QLatin1String("truncated")) QVERIFY(WriteFile(file, noise.left(noise.size() / 2)));
+        if (kind == QLatin1String("header")) QVERIFY(WriteFile(file, noise.left(300)));
+        if (kind == QLatin1String("huge")) QVERIFY(WriteFile(file, WithClaimedSize(noise, 60000, 60000)));
+        if (kind == QLatin1String("directory")) QVERIFY(QDir().mkdir(file));
+        if (kind == QLatin1String("fifo")) QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0644), 0);
+        if (kind == QLatin1String("unreadable")) {
+            if (::geteuid() == 0) QSKIP("permission bits do not stop root");
+            QVERIFY(WriteFile(file, noise));
+            QVERIFY(QFile::setPermissions(file, QFileDevice::WriteOwner));
+        }
+        ErrorCapture errors;
+        Window w(damaged);
+        TForm1& f = *w.form1;
+        ClickRow(f, 12);
+        QCOMPARE(f.Image2->size(), PictureSize(12));
+        const QImage before = f.Image2->picture();
+        ClickRow(f, 11);
+        QCOMPARE(errors.texts, QStringList{message.contains(QLatin1String("%1")) ? message.arg(path) : message});
+        QCOMPARE(f.ListBox1->ItemIndex(), 11);
+        QCOMPARE(f.LabeledEdit5->EditLabel->text(), QStringLiteral("afa"));
+        QVERIFY(f.Button1->isEnabled());
+        QCOMPARE(f.Image2->picture(), before);
+        QCOMPARE(f.Image2->size(), PictureSize(12));
+    }
+};
+
+QTEST_MAIN(TestPanel)
+#include "test_panel.moc"

@@ -1,0 +1,318 @@
+// The main window as it starts: its controls, menus, tool bars, fixed size,
+// tab order, and the error box with the application title.
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QScrollBar>
+#include <QMenu>
+#include <QTimer>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/errorbox.h"
+#include "app/gradient.h"
+#include "app/look.h"
+#include "support.h"
+
+using namespace testing_app;
+
+namespace {
+
+QColor Colour(const QWidget* w, QPalette::ColorRole role) { return w->palette().color(QPalette::Active, role); }
+
+QStringList ActionTexts(const QMenu* menu) {
+    QStringList texts;
+    for (const QAction* a : menu->actions())
+        texts << (a->isSeparator() ? QStringLiteral("-") : a->text()) + QLatin1Char('=') + a->objectName();
+    return texts;
+}
+
+}  // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+    ExeFolder folder;
+
+private Q_SLOTS:
+    void startState() {
+        Window w(folder);
+        TForm1& f = *w.form1;
+        QCOMPARE(Form1, &f);
+        QCOMPARE(Form2, w.form2.get());
+        QCOMPARE(f.objectName(), QStringLiteral("Form1"));
+        QCOMPARE(f.windowTitle(), QStringLiteral("Pelmora 8.5"));
+        QVERIFY(!f.Button1->isEnabled());
+        QCOMPARE(f.LabeledEdit2->text(), QStringLiteral("10"));
+        QCOMPARE(f.LabeledEdit5->text(), QStringLiteral("1"));
+        QCOMPARE(f.LabeledEdit6->text(), QStringLiteral("1"));
+        QCOMPARE(f.LabeledEdit7->text(), QStringLiteral("3"));
+        QVERIFY(f.LabeledEdit2->isEnabled() && f.LabeledEdit2->isVisible());
+        QVERIFY(!f.LabeledEdit5->isEnabled() && f.LabeledEdit5->isVisible());
+        QVERIFY(!f.LabeledEdit6->isEnabled() && f.LabeledEdit6->isVisible());
+        QVERIFY(!f.LabeledEdit5->EditLabel->isEnabled() && f.LabeledEdit5->EditLabel->isVisible());
+        QVERIFY(f.LabeledEdit7->isHidden() && f.LabeledEdit7->EditLabel->isHidden());
+        QCOMPARE(f.LabeledEdit2->EditLabel->text(), QStringLiteral("Quantity"));
+        QCOMPARE(f.LabeledEdit5->EditLabel->text(), QStringLiteral("min"));
+        QCOMPARE(f.LabeledEdit6->EditLabel->text(), QStringLiteral("max"));
+        QCOMPARE(f.LabeledEdit7->EditLabel->text(), QStringLiteral("m (min<m<max)"));
+        QCOMPARE(f.ListBox1->ItemIndex(), -1);
+        QVERIFY(f.ListBox1->isEnabled());
+        QVERIFY(f.RichEdit1->toPlainText().isEmpty());
+        QVERIFY(f.RichEdit1->isReadOnly());
+        QVERIFY(f.Image2->picture().isNull());
+        QVERIFY(w.form2->isHidden());
+    }
+
+    void listHoldsTheRowsInOrder() {
+        Window w(folder);
+        QCOMPARE(w.form1->ListBox1->count(), 27);
+        for (int row = 0; row < 27; ++row) {
+            QCOMPARE(w.form1->ListBox1->item(row)->text(), QString::fromUtf8(kExpectedRows[std::size_t(row)].caption));
+            QCOMPARE(w.form1->ListBox1->visualItemRect(w.form1->ListBox1->item(row)).height(), 16);
+        }
+        QVERIFY(w.form1->ListBox1->verticalScrollBar()->isVisible());
+        QVERIFY(w.form1->ListBox1->verticalScrollBar()->maximum() > 0);
+    }
+
+    void bounds_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("bounds");
+        QTest::newRow("CoolBar1") << "CoolBar1" << QRect(0, 0, 599, 57);
+        QTest::newRow("ToolBar1") << "ToolBar1" << QRect(9, 0, 582, 25);
+        QTest::newRow("ToolBar2") << "ToolBar2" << QRect(9, 27, 582, 25);
+        QTest::newRow("Image1") << "Image1" << QRect(0, 57, 599, 412);
+        QTest::newRow("GroupBox1") << "GroupBox1" << QRect(8, 64, 169, 401);
+        QTest::newRow("ListBox1") << "ListBox1" << QRect(2, 15, 165, 384);
+        QTest::newRow("GroupBox2") << "GroupBox2" << QRect(208, 144, 145, 249);
+        QTest::newRow("LabeledEdit2") << "LabeledEdit2" << QRect(32, 56, 73, 24);
+        QTest::newRow("LabeledEdit5") << "LabeledEdit5" << QRect(32, 104, 73, 24);
+        QTest::newRow("LabeledEdit6") << "LabeledEdit6" << QRect(32, 152, 73, 24);
+        QTest::newRow("LabeledEdit7") << "LabeledEdit7" << QRect(32, 200, 73, 24);
+        QTest::newRow("Button1") << "Button1" << QRect(216, 408, 129, 25);
+        QTest::newRow("RichEdit1") << "RichEdit1" << QRect(392, 64, 201, 401);
+        QTest::newRow("ToolButton1") << "ToolButton1" << QRect(0, 1, 23, 22);
+        QTest::newRow("ToolButton2") << "ToolButton2" << QRect(23, 1, 23, 22);
+        QTest::newRow("ToolButton6") << "ToolButton6" << QRect(46, 1, 8, 22);
+        QTest::newRow("ToolButton3") << "ToolButton3" << QRect(54, 1, 23, 22);
+        QTest::newRow("ToolButton4") << "ToolButton4" << QRect(77, 1, 8, 22);
+        QTest::newRow("ToolButton5") << "ToolButton5" << QRect(85, 1, 23, 22);
+    }
+    void bounds() {
+        QFETCH(QString, name);
+        QFETCH(QRect, bounds);
+        Window w(folder);
+        auto* control = w.form1->findChild<QWidget*>(name);
+        QVERIFY2(control != nullptr, qPrintable(name));
+        QCOMPARE(control->geometry(), bounds);
+    }
+
+    void labelsSitAboveTheirFields() {
+        Window w(folder);
+        for (auto* edit : {w.form1->LabeledEdit2, w.form1->LabeledEdit5, w.form1->LabeledEdit6}) {
+            QCOMPARE(edit->EditLabel->parentWidget(), edit->parentWidget());
+            QCOMPARE(edit->EditLabel->x(), edit->x());
+            QCOMPARE(edit->EditLabel->geometry().bottom() + 1 + 3, edit->y());
+        }
+    }
+
+    void picturePlaceAndBackground() {
+        Window w(folder);
+        QCOMPARE(w.form1->Image2->pos(), QPoint(192, 72));
+        QCOMPARE(w.form1->Image1->picture(), pelmora::app::GradientBitmap());
+        // Image1 lies behind every other control.
+        QCOMPARE(w.form1->children().indexOf(w.form1->Image1), 0);
+    }
+
+    void fontsAndColours() {
+        using namespace pelmora::app;
+        Window w(folder);
+        TForm1& f = *w.form1;
+        auto arial13 = [](const QWidget* widget, bool bold, bool italic) {
+            QFontInfo info(widget->font());
+            return (info.family() == QLatin1String("Arial") || info.family() == QLatin1String("Liberation Sans")) &&
+                   widget->font().pixelSize() == 13 && info.bold() == bold && info.italic() == italic;
+        };
+        QVERIFY(arial13(f.ListBox1, true, false));
+        QVERIFY(arial13(f.GroupBox2, true, false));
+        QVERIFY(arial13(f.LabeledEdit2, true, false));
+        QVERIFY(arial13(f.LabeledEdit5, true, false));
+        QVERIFY(arial13(f.Button1, true, true));
+        QVERIFY(arial13(f.RichEdit1, false, false));
+        QCOMPARE(f.font().pixelSize(), 11);
+        QCOMPARE(f.GroupBox1->font().pixelSize(), 11);
+        QCOMPARE(Colour(f.ListBox1, QPalette::Base), QColor(0xA6, 0xCA, 0xF0));
+        QCOMPARE(Colour(f.ListBox1, QPalette::Text), QColor(0x80, 0, 0));
+        QCOMPARE(Colour(f.GroupBox2, QPalette::WindowText), QColor(0x80, 0, 0x80));
+        QCOMPARE(Colour(f.LabeledEdit2, QPalette::Text), QColor(0x80, 0, 0));
+        QCOMPARE(Colour(f.LabeledEdit6, QPalette::Text), QColor(0x80, 0, 0x80));
+        QCOMPARE(Colour(f.LabeledEdit6->EditLabel, QPalette::WindowText), QColor(0x80, 0, 0x80));
+        QCOMPARE(Colour(f.Button1, QPalette::ButtonText), QColor(0x80, 0, 0));
+        // A disabled field greys its text.
+        QVERIFY(f.LabeledEdit5->palette().color(QPalette::Disabled, QPalette::Text) != QColor(0x80, 0, 0x80));
+    }
+
+    void menus() {
+        Window w(folder);
+        TForm1& f = *w.form1;
+        QCOMPARE(ActionTexts(f.File1),
+                 QStringList({"Save=Save1", "Copy=Clear1", "-=N1", "Clear=Clear2", "Exit=Exit1"}));
+        QCOMPARE(ActionTexts(f.Help1), QStringList({"Manual=Manual1", "-=N2", "Homepage=Register1"}));
+        QCOMPARE(ActionTexts(f.PopupMenu1), QStringList({"Save=Save2", "Copy=Copy1", "-=N3", "Clear=Clear3"}));
+        for (QMenu* menu : {f.File1, f.Help1, f.PopupMenu1})
+            for (const QAction* a : menu->actions()) QVERIFY(a->shortcut().isEmpty());
+        // ToolBar1 shows the main menu as two flat buttons that drop it down.
+        QCOMPARE(f.File1Button->text(), QStringLiteral("File"));
+        QCOMPARE(f.File1Button->menu(), f.File1);
+        QCOMPARE(f.Help1Button->text(), QStringLiteral("Help"));
+        QCOMPARE(f.Help1Button->menu(), f.Help1);
+        for (QToolButton* b : {f.File1Button, f.Help1Button}) {
+            QVERIFY(b->autoRaise());
+            QCOMPARE(b->popupMode(), QToolButton::InstantPopup);
+            QCOMPARE(b->height(), 21);
+        }
+        QVERIFY(f.File1Button->geometry().right() < f.Help1Button->x());
+        QCOMPARE(f.RichEdit1->contextMenuPolicy(), Qt::CustomContextMenu);
+    }
+
+    void contextMenuOfThePane() {
+        Window w(folder);
+        Q_EMIT w.form1->RichEdit1->customContextMenuRequested(QPoint(10, 10));
+        QTRY_VERIFY(w.form1->PopupMenu1->isVisible());
+        w.form1->PopupMenu1->hide();
+    }
+
+    void toolButtons_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("ToolButton1") << "ToolButton1" << "Save datas";
+        QTest::newRow("ToolButton2") << "ToolButton2" << "Copy Datas";
+        QTest::newRow("ToolButton3") << "ToolButton3" << "Clear Datas";
+        QTest::newRow("ToolButton5") << "ToolButton5" << "Help";
+    }
+    void toolButtons() {
+        QFETCH(QString, name);
+        QFETCH(QString, hint);
+        Window w(folder);
+        auto* button = w.form1->findChild<QToolButton*>(name);
+        QVERIFY(button != nullptr);
+        QCOMPARE(button->toolTip(), hint);
+        QVERIFY(button->autoRaise());
+        QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(button->iconSize(), QSize(16, 16));
+        QVERIFY(!button->icon().pixmap(16, 16).toImage().isNull());
+    }
+
+    void glyphsDiffer() {
+        pelmora::app::TImageList list;
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(list[i].size(), QSize(16, 16));
+            for (int j = 0; j < i; ++j) QVERIFY(list[i].toImage() != list[j].toImage());
+        }
+    }
+
+    void fixedSize() {
+        Window w(folder);
+        TForm1& f = *w.form1;
+        QCOMPARE(f.size(), QSize(599, 469));
+        QCOMPARE(f.minimumSize(), QSize(599, 469));
+        QCOMPARE(f.maximumSize(), QSize(599, 469));
+        QCOMPARE(f.pos(), QPoint(359, 164));
+        f.resize(800, 600);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.size(), QSize(599, 469));
+        const Qt::WindowFlags flags = f.windowFlags();
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+        QVERIFY(flags & Qt::WindowSystemMenuHint);
+        int width = 1000, height = 1000;
+        bool resize = true;
+        f.FormCanResize(&f, width, height, resize);
+        QVERIFY(!resize);
+    }
+
+    // Tab goes RichEdit1, the shown and enabled fields, Button1, ListBox1.
+    void tabOrder() {
+        Window w(folder);
+        TForm1& f = *w.form1;
+        QApplication::setActiveWindow(&f);
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        auto walk = [&] {
+            f.RichEdit1->setFocus();
+            QStringList names{QApplication::focusWidget()->objectName()};
+            for (int i = 0; i < 7; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                names << QApplication::focusWidget()->objectName();
+            }
+            return names;
+        };
+        QCOMPARE(walk(), QStringList({"RichEdit1", "LabeledEdit2", "ListBox1", "RichEdit1", "LabeledEdit2",
+                                      "ListBox1", "RichEdit1", "LabeledEdit2"}));
+        ClickRow(f, 2);  // Bernoulli-Gauss shows all three parameter fields
+        QCOMPARE(walk(), QStringList({"RichEdit1", "LabeledEdit2", "LabeledEdit5", "LabeledEdit6", "LabeledEdit7",
+                                      "Button1", "ListBox1", "RichEdit1"}));
+        for (QWidget* bar : {f.ToolBar1, f.ToolBar2})
+            for (auto* b : bar->findChildren<QToolButton*>()) QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+    }
+
+    // "Exit" closes the main window, and that ends the event loop, the
+    // hidden manual window notwithstanding.
+    void exitEndsTheProgram() {
+        Window w(folder);
+        QVERIFY(!w.form2->testAttribute(Qt::WA_QuitOnClose));
+        QTimer::singleShot(0, w.form1->Exit1, &QAction::trigger);
+        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!w.form1->isVisible());
+    }
+
+    void title_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("windows name") << "C:/Programs/PELMORA.EXE" << "Pelmora";
+        QTest::newRow("mixed case") << "/opt/Pelmora.exe" << "Pelmora";
+        QTest::newRow("first char kept") << "/usr/bin/pelmora" << "pelmora";
+        QTest::newRow("cut at first dot") << "/x/PEL.MORA.exe" << "Pel";
+        QTest::newRow("no folder") << "RandGen" << "Randgen";
+        QTest::newRow("beyond ASCII") << "/x/ÄBÇ.exe" << "Äbç";
+        QTest::newRow("dot first") << "/x/.Hidden" << "";
+    }
+    void title() {
+        QFETCH(QString, path);
+        QFETCH(QString, title);
+        QCOMPARE(pelmora::app::TitleFromExecutable(path), title);
+    }
+
+    void errorBoxText_data() {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("period added") << "Floating point overflow" << "Floating point overflow.";
+        QTest::newRow("quote sorts before") << "'abc' is not a valid floating point value"
+                                            << "'abc' is not a valid floating point value.";
+        QTest::newRow("ends with a period") << "Done." << "Done.";
+        QTest::newRow("bang sorts before") << "Stop!" << "Stop!";
+        QTest::newRow("slash sorts after") << "a/" << "a/.";
+        QTest::newRow("hyphen sorts before") << "a-" << "a-";
+        QTest::newRow("empty") << "" << "";
+    }
+    void errorBoxText() {
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        ErrorCapture errors;
+        pelmora::app::SetApplicationTitle(QStringLiteral("Pelmora"));
+        pelmora::app::ShowErrorBox(message.toStdString());
+        QCOMPARE(errors.texts, QStringList{shown});
+        QCOMPARE(errors.captions, QStringList{QStringLiteral("Pelmora")});
+    }
+
+    void errorBoxLook() {
+        auto box = pelmora::app::MakeErrorBox(QStringLiteral("Pelmora"), QStringLiteral("Oops."), nullptr);
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(box->windowTitle(), QStringLiteral("Pelmora"));
+        QCOMPARE(box->text(), QStringLiteral("Oops."));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
