@@ -121,6 +121,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     CreateControls();
     ConnectHandlers();
     SetTabOrder();
+    RichEdit1->setFocus();  // the first control in the tab order
+    setWindowIcon(ProgramIcon());
     FormCreate(this);
 }
 

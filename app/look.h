@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QPalette>
 #include <QSize>
 #include <QWidget>
@@ -19,6 +20,9 @@ inline const QColor kSkyBlue{0xA6, 0xCA, 0xF0};
 QFont ArialFont(bool bold = false, bool italic = false);
 // The windows' default font: MS Sans Serif of 11 pixels, or the closest sans face.
 QFont DefaultFont();
+
+// The program's icon: a bell curve on the background gradient.
+QIcon ProgramIcon();
 
 // Sets `role` to `colour` for the enabled states only, so that a disabled
 // control still greys its text.

@@ -228,15 +228,6 @@ private Q_SLOTS:
         QCoreApplication::sendEvent(qApp, &change);
     }
 
-    void tenValuesThenCaretAtTheEnd() {
-        Window w(folder);
-        TForm1& f = *w.form1;
-        ClickRow(f, 11);
-        Generate(f);
-        QCOMPARE(PaneLines(f).size(), 10);
-        QVERIFY(f.RichEdit1->textCursor().atEnd());
-        QVERIFY(!f.RichEdit1->textCursor().hasSelection());
-    }
 };
 
 QTEST_MAIN(TestGenerate)

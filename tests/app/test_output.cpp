@@ -247,6 +247,10 @@ private Q_SLOTS:
         Window w(folder);
         TForm1& f = *w.form1;
         Fill(f, 10);
+        QCOMPARE(f.ToolButton1->toolTip(), QStringLiteral("Save datas"));
+        QCOMPARE(f.ToolButton2->toolTip(), QStringLiteral("Copy Datas"));
+        QCOMPARE(f.ToolButton3->toolTip(), QStringLiteral("Clear Datas"));
+        QCOMPARE(f.ToolButton5->toolTip(), QStringLiteral("Help"));
         DialogAnswer answer;  // cancel: count the dialogs only
         answer.install(f);
         f.Save1->trigger();

