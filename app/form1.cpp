@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QResizeEvent>
+#include <limits>
 
 #include "app/errorbox.h"
 #include "app/form2.h"
@@ -218,6 +219,7 @@ void TForm1::CreateControls() {
         edit->setObjectName(name);
         edit->EditLabel->setObjectName(name + QStringLiteral("Label"));
         edit->setGeometry(32, top, 73, 24);
+        edit->setMaxLength(std::numeric_limits<int>::max());  // no limit of our own on what may be typed
         return edit;
     };
     LabeledEdit2 = field(QStringLiteral("LabeledEdit2"), QStringLiteral("Quantity"), 56);

@@ -87,6 +87,27 @@ private Q_SLOTS:
         w.form1->PopupMenu1->hide();
     }
 
+    void paneHidesItsSelectionWithoutFocus() {
+        Window w(folder);
+        TForm1& f = *w.form1;
+        QApplication::setActiveWindow(&f);
+        f.RichEdit1->setPlainText(QStringLiteral("123456789\n987654321\n"));
+        f.RichEdit1->selectAll();
+        auto highlighted = [&] {
+            QCoreApplication::processEvents();
+            const QImage image = f.RichEdit1->viewport()->grab().toImage();
+            const QColor colour = f.RichEdit1->palette().color(QPalette::Active, QPalette::Highlight);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixelColor(x, y) == colour) return true;
+            return false;
+        };
+        f.LabeledEdit2->setFocus();
+        QVERIFY(!highlighted());
+        f.RichEdit1->setFocus();
+        QVERIFY(highlighted());
+    }
+
     void fixedSize() {
         Window w(folder);
         TForm1& f = *w.form1;
