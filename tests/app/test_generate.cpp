@@ -1,5 +1,5 @@
 // Button1Click: the window writes exactly what the core draws, reads its
-// fields in the specified order, honours the pane's capacity, and reports
+// fields in a fixed order, honours the pane's capacity, and reports
 // every failure with what was appended before kept.
 
 #include <QTest>
