@@ -28,16 +28,16 @@ struct Request {
 Request ParseFields(const FieldTexts& texts, std::string_view sep);
 
 // Draws request.count values of `row` and hands each one's text, in the
-// general format, to `emit` as soon as it is drawn. A row outside 0 to 26
-// draws nothing. A failure throws; what was emitted before stays emitted.
-template <class Emit>
-void GenerateValues(int row, const Request& request, std::string_view sep, Emit&& emit) {
+// general format, to `sink` as soon as it is drawn. A row outside 0 to 26
+// draws nothing. A failure throws; what was handed over before stays.
+template <class Sink>
+void GenerateValues(int row, const Request& request, std::string_view sep, Sink&& sink) {
     char buf[kFormatMax + 16];
     for (int32_t i = 0; i < request.count; ++i) {
         if (row < 0 || row >= kRowCount) return;
         double v = DrawRow(row, request.p1, request.p2, request.p3);
         std::size_t n = FormatGeneral(v, buf, sep.size() <= 16 ? sep : std::string_view("."));
-        emit(std::string_view(buf, n));
+        sink(std::string_view(buf, n));
     }
 }
 
