@@ -338,13 +338,14 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes the 2k digits of v < 10^(2k), leading zeros included, from the right.
-inline void WritePairs(char* end, uint32_t v, int pairs) {
-    for (int i = 0; i < pairs; ++i) {
-        end -= 2;
-        std::memcpy(end, kDigitPairs + 2 * (v % 100), 2);
-        v /= 100;
-    }
+// Writes the 8 digits of v < 10^8, leading zeros included. The four pairs
+// come from independent divisions by constants, not from one serial chain.
+inline void WriteEight(char* out, uint32_t v) {
+    uint32_t hi = v / 10000, lo = v % 10000;
+    std::memcpy(out, kDigitPairs + 2 * (hi / 100), 2);
+    std::memcpy(out + 2, kDigitPairs + 2 * (hi % 100), 2);
+    std::memcpy(out + 4, kDigitPairs + 2 * (lo / 100), 2);
+    std::memcpy(out + 6, kDigitPairs + 2 * (lo % 100), 2);
 }
 
 // The decimal digits and exponent of |x| (finite, nonzero) after the
@@ -404,11 +405,11 @@ Decimal ToDecimal(uint64_t bits) {
 
     Decimal d;
     d.exp10 = E;
-    uint32_t high = static_cast<uint32_t>(d15 / 100000000);  // 7 digits
-    uint32_t low = static_cast<uint32_t>(d15 % 100000000);   // 8 digits
-    d.digits[0] = static_cast<char>('0' + high / 1000000);
-    WritePairs(d.digits + 7, high % 1000000, 3);
-    WritePairs(d.digits + 15, low, 4);
+    // 15 digits as 0d1..d7 and d8..d15; the leading 0 is overwritten below.
+    char buf[16];
+    WriteEight(buf, static_cast<uint32_t>(d15 / 100000000));
+    WriteEight(buf + 8, static_cast<uint32_t>(d15 % 100000000));
+    std::memcpy(d.digits, buf + 1, 15);
     int count = 15;
     while (d.digits[count - 1] == '0') --count;
     d.count = count;
