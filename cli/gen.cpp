@@ -12,6 +12,7 @@
 #include "cli/output.h"
 #include "cli/seeded_clock.h"
 #include "cli/stats.h"
+#include "cli/value_writer.h"
 #include "core/generate.h"
 #include "core/moments.h"
 #include "core/rows.h"
@@ -164,22 +165,21 @@ int Generate(const Options& o, int outFd, int errFd) {
     Progress progress(errFd, request.count, fd);
     std::optional<std::string> failure;
     try {
+        // This thread draws; the writer formats and writes on another core.
+        ValueWriter writer(sink);
         try {
             for (int32_t i = 0; i < request.count; ++i) {
                 double value = DrawRow(o.row, request.p1, request.p2, request.p3);
-                char* text = sink.Reserve(kFormatMax + 2);
-                std::size_t n = FormatGeneral(value, text, std::string_view("."));
-                text[n] = '\n';
-                sink.Commit(n + 1);
                 if (o.stats) stats.Add(value);
                 progress.Tick(i + 1);
+                if (!writer.Put(value)) break;
             }
         } catch (const Error& e) {
             // The values drawn before the failure stay: they are written out
             // before the failure is reported.
             failure = e.what();
         }
-        sink.Flush();
+        writer.Finish();
         file.Close();
     } catch (const WriteFailure& w) {
         progress.Clear();

@@ -1,0 +1,66 @@
+#pragma once
+// Formatting and writing on a second thread. The drawing thread hands blocks
+// of values over; the writer formats them in the general format, one per
+// line, and writes them through an OutputSink. Drawing (which must stay on
+// one thread: the uniform source is one process-wide state) and formatting
+// then run on two cores at once, and the values come out in the order drawn.
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "cli/output.h"
+
+namespace pelmora::cli {
+
+class ValueWriter {
+public:
+    // Until Finish returns, only the writer thread touches `sink`.
+    explicit ValueWriter(OutputSink& sink);
+    ~ValueWriter();
+    ValueWriter(const ValueWriter&) = delete;
+    ValueWriter& operator=(const ValueWriter&) = delete;
+
+    // Queues one value. Returns false once a write has failed: drawing more
+    // is pointless then.
+    bool Put(double value) {
+        Block& b = blocks_[filling_];
+        b.values[b.count++] = value;
+        if (b.count == kBlockValues) Hand();
+        return !failed_.load(std::memory_order_relaxed);
+    }
+
+    // Writes out everything queued and flushes the sink; rethrows the
+    // writer's WriteFailure, if any. Called once.
+    void Finish();
+
+private:
+    static constexpr std::size_t kBlockValues = 4096;
+    static constexpr std::size_t kBlocks = 4;
+    struct Block {
+        std::size_t count = 0;
+        double values[kBlockValues];
+    };
+
+    void Hand();  // passes the filling block to the writer, waits for a free one
+    void Run();   // the writer thread
+
+    OutputSink& sink_;
+    std::array<Block, kBlocks> blocks_;
+    std::size_t filling_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::size_t> ready_;  // handed over, in order
+    std::deque<std::size_t> free_;
+    bool finishing_ = false;
+    std::atomic<bool> failed_{false};
+    std::optional<WriteFailure> failure_;
+    std::thread thread_;
+};
+
+}  // namespace pelmora::cli
