@@ -1,13 +1,17 @@
 #pragma once
-// A clock for tests: readings start, start + step, start + 2 step, ...; it
-// counts how often it was read.
+// Helpers of the engine tests: a clock whose readings the test decides, a
+// way back through the recurrence, and the message of a fault.
 
 #include <cstdint>
+#include <string>
+
+#include "engine/error.h"
 
 #include "engine/uniform.h"
 
 namespace pelmora::testing {
 
+// Readings start, start + step, start + 2 step, ...; counts how often it was read.
 struct FakeClock {
     uint64_t next = 0;
     uint64_t step = 0;
@@ -37,6 +41,17 @@ inline int StepsBetween(uint32_t from, uint32_t to, int limit = 100000) {
         from = from * kMultiplier + 1u;
     }
     return -1;
+}
+
+// The message of the Error that `f` throws, or "" when it throws none.
+template <class F>
+std::string FaultOf(F&& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "";
 }
 
 }  // namespace pelmora::testing

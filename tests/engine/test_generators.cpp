@@ -13,20 +13,11 @@ namespace pelmora {
 namespace {
 
 using testing::FakeClock;
+using testing::FaultOf;
 using testing::SeedBefore;
 using testing::StepsBetween;
 
 constexpr uint32_t kStateBeforeZero = 649090867u;  // its successor is 0
-
-template <class F>
-std::string FaultOf(F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
-}
 
 // ---------------------------------------------------------------------------
 // Which generators read the clock, how often per value, and how many uniforms

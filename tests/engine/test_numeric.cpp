@@ -4,19 +4,12 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "fake_clock.h"
 
 namespace pelmora {
 namespace {
 
-template <class F>
-std::string FaultOf(F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
-}
+using testing::FaultOf;
 
 TEST(TruncToInt, Table) {
     const struct { Extended x; int32_t expected; } cases[] = {
