@@ -28,7 +28,10 @@ std::string AddDefaultExtension(std::string path, std::string_view extension);
 // and is not a regular file (a device such as /dev/null or /dev/full, a FIFO
 // with a reader) is written in place and never replaced; a directory is
 // refused. When the folder does not let us create the temporary file but the
-// existing file itself is writable, the file is written in place.
+// existing file itself is writable, the file is written in place; should
+// that write fail, the old content (when we may read it) is written back.
+// A write beyond the process's file size limit is a failure, not the end of
+// the program: SIGXFSZ is ignored while a save runs.
 // Failures throw pelmora::Error: CannotCreateMessage(path, errno) when the
 // file cannot be created or opened, kFailedToSaveStream when writing fails.
 void SaveFile(const std::string& path, std::string_view data);
