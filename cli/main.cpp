@@ -12,6 +12,9 @@ int main(int argc, char** argv) {
     // A closed pipe shows up as EPIPE from write(), which the tool handles,
     // instead of killing the process mid-buffer.
     std::signal(SIGPIPE, SIG_IGN);
+    // Likewise a file beyond the size limit (ulimit -f) shows up as EFBIG,
+    // which is reported, instead of ending the process without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
         return pelmora::cli::Run(args, 1, 2);
