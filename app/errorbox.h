@@ -43,7 +43,7 @@ void RunHandler(Body&& body) {
     try {
         body();
     } catch (const pelmora::Error& e) {
-        ShowErrorBox(e.what());
+        ShowErrorBox(e.message());
     } catch (const std::bad_alloc&) {
         ShowErrorBox("Out of memory");
     } catch (const std::exception& e) {

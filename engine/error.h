@@ -4,6 +4,7 @@
 // a pelmora::Error whose message is exactly what the user is shown (the error
 // box adds its final period, the command-line tool its prefix).
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -11,7 +12,16 @@ namespace pelmora {
 
 class Error : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit Error(const std::string& message)
+        : std::runtime_error(message), message_(std::make_shared<const std::string>(message)) {}
+    explicit Error(const char* message) : Error(std::string(message)) {}
+
+    // The whole message. what() is a C string and ends at the first NUL,
+    // which a field's text quoted in the message may hold.
+    const std::string& message() const noexcept { return *message_; }
+
+private:
+    std::shared_ptr<const std::string> message_;  // shared: copying an exception must not throw
 };
 
 // Messages of the arithmetic faults.
