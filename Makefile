@@ -3,7 +3,7 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps configure build test run bench quality screenshot asan fuzz clean format
+.PHONY: all deps configure build test run bench quality screenshot asan fuzz fuzz-build fuzz-ci memcheck clean format
 
 all: build
 
@@ -34,11 +34,30 @@ quality: build
 screenshot: build
 	@scripts/screenshot $(BUILD)
 
-# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the window's tests included (offscreen); only what ctest runs is built.
 asan: deps
 	@cmake --preset asan >/dev/null
-	@cmake --build build-asan -j $(JOBS)
+	@cmake --build build-asan --target test-programs -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
+# libFuzzer (clang 14): `make fuzz` runs each target FUZZ_SECONDS (default
+# 600) seconds, `make fuzz-ci` about a minute each; both print the executions.
+FUZZ_SECONDS ?= 600
+fuzz-build: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+
+fuzz: fuzz-build
+	fuzz/run -b build-fuzz -t $(FUZZ_SECONDS)
+
+fuzz-ci: fuzz-build
+	fuzz/run -b build-fuzz -t 60
+
+# Valgrind over the engine tests, a pelmora-gen batch and a window session;
+# the peak memory of a hundred million values (slow: not part of CI).
+memcheck: deps
+	scripts/memcheck
+
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz
+	rm -rf $(BUILD) build-asan build-fuzz build-memcheck

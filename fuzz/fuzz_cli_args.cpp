@@ -107,7 +107,7 @@ bool IsValueLine(std::string_view line) {
     try {
         Extended v = TextToReal(line, ".");
         if (!std::isfinite(v)) return false;
-        return FormatGeneral(ToDouble(v), ".") == line;
+        return FormatGeneral(ToDouble(v), std::string_view(".")) == line;
     } catch (const Error&) {
         return false;
     }

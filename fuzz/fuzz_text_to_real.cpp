@@ -5,7 +5,7 @@
 // - an accepted text gives a finite extended value, and storing it as a
 //   double gives a finite double or the overflow error, nothing else;
 // - a refused text raises exactly "'<whole text>' is not a valid floating
-//   point value", blanks, NUL bytes and all;
+//   point value", blanks, NUL bytes and all (Error::message());
 // - where the text is one that glibc's strtold reads the same way (the
 //   point as separator, only blanks, signs, digits, the point and "E"),
 //   the value equals strtold's correctly rounded one.
@@ -69,8 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     } catch (const pelmora::Error& e) {
         const std::string expected = "'" + std::string(text) + "' is not a valid floating point value";
         if (pelmora::InvalidRealMessage(text) != expected) Fail("InvalidRealMessage differs", text);
-        // what() is a C string: compare up to the first NUL of the expected text.
-        if (std::strcmp(e.what(), expected.c_str()) != 0) Fail("the message does not quote the whole text", text);
+        if (e.message() != expected) Fail("the message does not quote the whole text", text);
+        // what() is a C string: it agrees up to the first NUL.
+        if (std::strcmp(e.what(), expected.c_str()) != 0) Fail("what() differs from the message", text);
         return 0;
     }
 
