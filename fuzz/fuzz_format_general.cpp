@@ -7,8 +7,9 @@
 //   correctly rounded to 18 significant digits;
 // - the text fits the promised buffer (kFormatMax plus the separator);
 // - a finite value reads back through TextToReal to within half a unit of
-//   its 15th significant digit, and when that reading fits a double, the
-//   double is written as the same text again.
+//   its 15th significant digit (and the little that the rounding to 18
+//   digits before it adds), and when that reading fits a double, the double
+//   is written as the same text again.
 
 #include <cmath>
 #include <cstddef>
@@ -110,11 +111,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     } catch (const pelmora::Error& e) {
         Fail("does not read back", x, text, e.what());
     }
-    // Half a unit of the 15th digit is at most 5e-15 of the value, and the
-    // reading adds one extended rounding.
-    const Extended tolerance = std::fabs(static_cast<Extended>(x)) * 5.0000001e-15L;
+    // Rounding to 18 digits first can carry digits 16 to 19 from 4995 up to
+    // a whole unit of the 15th: 0.5005 units of it, at most 5.005e-15 of the
+    // value; the reading adds one extended rounding.
+    const Extended tolerance = std::fabs(static_cast<Extended>(x)) * 5.0050001e-15L;
     if (std::fabs(back - static_cast<Extended>(x)) > tolerance) Fail("reads back to another value", x, text, "");
-    if (std::signbit(back) != std::signbit(x)) Fail("reads back with another sign", x, text, "");
+    // Zero is written "0" whatever its sign.
+    if (x != 0 && std::signbit(back) != std::signbit(x)) Fail("reads back with another sign", x, text, "");
     double stored;
     try {
         stored = pelmora::ToDouble(back);
