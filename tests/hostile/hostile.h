@@ -155,11 +155,18 @@ inline ChildResult RunInChild(const std::function<std::string()>& code, bool asO
     return result;
 }
 
-// Whether permission bits can be put to the test here: as an ordinary user
-// they apply directly; as root only in a child that can become "nobody".
-inline bool CanTestPermissions() {
+// Whether permission bits can be put to the test in `folder`: as an
+// ordinary user they apply directly; as root only in a child that can become
+// "nobody" and still reach the folder (its parents must let others in).
+inline bool CanTestPermissions(const std::string& folder) {
     if (::geteuid() != 0) return true;
-    return RunInChild([] { return std::string(::geteuid() == 65534 ? "yes" : "no"); }, true).text == "yes";
+    return RunInChild(
+               [&] {
+                   bool ok = ::geteuid() == 65534 && ::access(folder.c_str(), R_OK | X_OK) == 0;
+                   return std::string(ok ? "yes" : "no");
+               },
+               true)
+               .text == "yes";
 }
 
 }  // namespace hostile

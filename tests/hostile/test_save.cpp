@@ -44,8 +44,10 @@ class ClosedFolder : public ::testing::TestWithParam<ClosedFolderCase> {};
 
 TEST_P(ClosedFolder, FailsWithItsMessageAndKeepsTheOldFile) {
     const ClosedFolderCase& c = GetParam();
-    if (!hostile::CanTestPermissions()) GTEST_SKIP() << "running as root without a way to become an ordinary user";
     Folder folder;
+    if (!hostile::CanTestPermissions(folder.path())) {
+        GTEST_SKIP() << "running as root without a way to become an ordinary user who can reach " << folder.path();
+    }
     const std::string closed = folder / "closed";
     ASSERT_EQ(::mkdir(closed.c_str(), 0755), 0);
     const std::string path = closed + "/" + c.file;
