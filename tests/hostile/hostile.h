@@ -104,7 +104,7 @@ inline std::string Thrown(const std::function<void()>& f) {
     try {
         f();
     } catch (const pelmora::Error& e) {
-        return e.what();
+        return e.message();
     }
     return "<nothing thrown>";
 }
