@@ -17,7 +17,7 @@ TImage::TImage(Mode mode, QWidget* parent) : QWidget(parent), mode_(mode) {
 
 void TImage::setPicture(const QImage& picture) {
     picture_ = picture;
-    if (mode_ == AutoSize) resize(picture_.size());
+    if (mode_ == AutoSize) resize(picture_.deviceIndependentSize().toSize());
     update();
 }
 

@@ -15,6 +15,8 @@ namespace pelmora::app {
 
 // A picture: stretched over the whole control, or shown at its natural
 // size with the control taking the picture's size (top-left corner fixed).
+// The natural size is in screen-independent pixels: a picture of device
+// pixel ratio 2 takes half its pixel size and shows all its pixels.
 class TImage : public QWidget {
     Q_OBJECT
 public:

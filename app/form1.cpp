@@ -348,7 +348,8 @@ void TForm1::ListBox1Click(QObject*) {
             LabeledEdit7->show();
             LabeledEdit7->setLabelText(QString::fromUtf8(info.label3));
         }
-        Image2->setPicture(LoadJpegFile(folder + QString::fromUtf8(info.picture)));
+        const QString picture = folder + QString::fromUtf8(info.picture);
+        Image2->setPicture(LoadFormulaPicture(picture, Image2->devicePixelRatioF()));
     });
 }
 

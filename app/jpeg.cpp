@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <array>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include <jpeglib.h>
@@ -22,24 +24,36 @@ namespace pelmora::app {
 namespace {
 
 // libjpeg reports errors through a callback that must not return: it jumps
-// back into Decode. Everything that lives across the jump is in one heap
-// object reached through a pointer that does not change after setjmp, and
-// the only frames skipped are libjpeg's own and the callbacks below.
-struct Decoder {
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr errors{};
+// back into Decode or Encode. Everything that lives across the jump is in one
+// heap object reached through a pointer that does not change after setjmp,
+// and the only frames skipped are libjpeg's own and the callbacks below.
+struct Failure {
     std::jmp_buf jump{};
     int code = 0;
+};
+
+struct Decoder : Failure {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr errors{};
     QImage image;
     std::vector<JSAMPLE> row;
 };
 
-Decoder* DecoderOf(j_common_ptr cinfo) { return static_cast<Decoder*>(cinfo->client_data); }
+// The compressed data passes through a fixed block into `bytes`. (libjpeg's
+// own memory destination is not used: after an error it may leave its
+// buffer already freed or not freed at all.)
+struct Encoder : Failure {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    jpeg_destination_mgr destination{};
+    std::array<JOCTET, 4096> block{};
+    QByteArray bytes;
+};
 
 void OnError(j_common_ptr cinfo) {
-    Decoder* d = DecoderOf(cinfo);
-    d->code = cinfo->err->msg_code;
-    std::longjmp(d->jump, 1);
+    auto* failure = static_cast<Failure*>(cinfo->client_data);
+    failure->code = cinfo->err->msg_code;
+    std::longjmp(failure->jump, 1);
 }
 
 // Warnings are quiet, except that data ending before the picture is complete
@@ -77,7 +91,7 @@ bool Decode(Decoder* d, const unsigned char* data, std::size_t size) {
     d->errors.error_exit = OnError;
     d->errors.emit_message = OnMessage;
     d->errors.output_message = OnOutput;
-    cinfo->client_data = d;
+    cinfo->client_data = static_cast<Failure*>(d);
     if (setjmp(d->jump) != 0) {
         jpeg_destroy_decompress(&d->cinfo);
         return false;
@@ -109,6 +123,81 @@ bool Decode(Decoder* d, const unsigned char* data, std::size_t size) {
     }
     jpeg_finish_decompress(cinfo);
     jpeg_destroy_decompress(cinfo);
+    return true;
+}
+
+Encoder* EncoderOf(j_compress_ptr cinfo) { return static_cast<Encoder*>(static_cast<Failure*>(cinfo->client_data)); }
+
+void StartBlock(j_compress_ptr cinfo) {
+    Encoder* e = EncoderOf(cinfo);
+    e->destination.next_output_byte = e->block.data();
+    e->destination.free_in_buffer = e->block.size();
+}
+
+void KeepBlock(j_compress_ptr cinfo, std::size_t used) {
+    Encoder* e = EncoderOf(cinfo);
+    bool kept = true;
+    try {
+        e->bytes.append(reinterpret_cast<const char*>(e->block.data()), qsizetype(used));
+    } catch (const std::bad_alloc&) {
+        kept = false;
+    }
+    if (!kept) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);  // outside the catch: it jumps
+}
+
+boolean FlushFullBlock(j_compress_ptr cinfo) {
+    KeepBlock(cinfo, EncoderOf(cinfo)->block.size());
+    StartBlock(cinfo);
+    return TRUE;
+}
+
+void FlushLastBlock(j_compress_ptr cinfo) {
+    KeepBlock(cinfo, EncoderOf(cinfo)->block.size() - EncoderOf(cinfo)->destination.free_in_buffer);
+}
+
+void SetEncoding(jpeg_compress_struct* cinfo, const QImage& rgb, int quality) {
+    cinfo->image_width = JDIMENSION(rgb.width());
+    cinfo->image_height = JDIMENSION(rgb.height());
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_RGB;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, quality, TRUE);
+    for (int c = 0; c < cinfo->num_components; ++c) {
+        cinfo->comp_info[c].h_samp_factor = 1;
+        cinfo->comp_info[c].v_samp_factor = 1;
+    }
+    cinfo->dct_method = JDCT_ISLOW;
+    cinfo->optimize_coding = TRUE;
+    cinfo->write_JFIF_header = TRUE;
+    cinfo->density_unit = 0;
+    cinfo->X_density = 1;
+    cinfo->Y_density = 1;
+}
+
+// Returns false with e->code set when libjpeg fails. `rgb` is 24-bit.
+bool Encode(Encoder* e, const QImage& rgb, int quality) {
+    jpeg_compress_struct* cinfo = &e->cinfo;
+    cinfo->err = jpeg_std_error(&e->errors);
+    e->errors.error_exit = OnError;
+    e->errors.output_message = OnOutput;
+    cinfo->client_data = static_cast<Failure*>(e);
+    if (setjmp(e->jump) != 0) {
+        jpeg_destroy_compress(&e->cinfo);
+        return false;
+    }
+    jpeg_create_compress(cinfo);
+    e->destination.init_destination = StartBlock;
+    e->destination.empty_output_buffer = FlushFullBlock;
+    e->destination.term_destination = FlushLastBlock;
+    cinfo->dest = &e->destination;
+    SetEncoding(cinfo, rgb, quality);
+    jpeg_start_compress(cinfo, TRUE);
+    while (cinfo->next_scanline < cinfo->image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(rgb.constScanLine(int(cinfo->next_scanline)));
+        jpeg_write_scanlines(cinfo, &row, 1);
+    }
+    jpeg_finish_compress(cinfo);
+    jpeg_destroy_compress(cinfo);
     return true;
 }
 
@@ -157,6 +246,34 @@ QImage LoadJpegFile(const QString& path) {
         got += std::size_t(n);
     }
     return DecodeJpeg(bytes.data(), got);
+}
+
+QString DoubleSizePath(const QString& path) {
+    const qsizetype dot = path.lastIndexOf(u'.');
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (dot <= slash + 1) return path + QStringLiteral("@2x");
+    return path.left(dot) + QStringLiteral("@2x") + path.mid(dot);
+}
+
+QImage LoadFormulaPicture(const QString& path, qreal ratio) {
+    QImage picture = LoadJpegFile(path);
+    if (ratio <= 1) return picture;
+    QImage sharp;
+    try {
+        sharp = LoadJpegFile(DoubleSizePath(path));
+    } catch (const Error&) {
+        return picture;
+    }
+    if (sharp.size() != picture.size() * 2) return picture;
+    sharp.setDevicePixelRatio(2);
+    return sharp;
+}
+
+QByteArray EncodeJpeg(const QImage& image, int quality) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    auto encoder = std::make_unique<Encoder>();
+    if (!Encode(encoder.get(), rgb, quality)) throw Error(JpegErrorMessage(encoder->code));
+    return std::move(encoder->bytes);
 }
 
 }  // namespace pelmora::app

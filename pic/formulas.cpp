@@ -7,7 +7,7 @@ namespace pelmora::pic {
 // mean = μ, sigma = σ, delta = δ; a, b, m, n, p, r, d1, d2 as they are.
 // Where a row is built differently from the textbook distribution of its
 // name (Beta, F, Noncentral F), the picture gives the construction.
-const std::vector<FormulaPicture>& formulaPictures() {
+const std::vector<FormulaPicture>& FormulaPictures() {
     static const std::vector<FormulaPicture> pictures = {
         {"beta.jpg", "Beta",
          {R"(X = \frac{a E_1}{a E_1 + b E_2})",

@@ -14,6 +14,6 @@ struct FormulaPicture {
 };
 
 // All pictures, in the order of the distribution list.
-const std::vector<FormulaPicture>& formulaPictures();
+const std::vector<FormulaPicture>& FormulaPictures();
 
 }  // namespace pelmora::pic

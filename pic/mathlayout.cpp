@@ -15,31 +15,54 @@ namespace pelmora::pic {
 namespace {
 
 // ---------------------------------------------------------------------------
+// Sizes and placements. Lengths ending in "Em" are fractions of the font size
+// in pixels (its em), those ending in "Px" whole pixels. The script placements
+// are the values of TeX's math fonts, which the pictures' readers know.
+
+constexpr qreal kScriptScale = 0.75;       // scripts at three quarters of the base size
+constexpr int kMinScriptPx = 9;            // ... but never below 9 pixels
+constexpr qreal kScriptScriptScale = 0.6;  // scripts of scripts at six tenths
+constexpr int kMinScriptScriptPx = 8;      // ... but never below 8 pixels
+
+constexpr qreal kSupRaiseDisplayEm = 0.413;  // least raise of a superscript on the line (TeX's sup1)
+constexpr qreal kSupRaiseEm = 0.363;         // least raise inside a fraction (sup2)
+constexpr qreal kSupBottomXHeights = 0.25;   // a superscript's bottom stays this many x-heights above the baseline
+constexpr qreal kSupDropEm = 0.386;  // a tall base's superscript sits this far below its top, in script em (sup_drop)
+constexpr qreal kSubDropEm = 0.05;   // a tall base's subscript sits this far below its bottom, in script em (sub_drop)
+constexpr qreal kSubLowerEm = 0.15;           // least drop of a lone subscript (sub1)
+constexpr qreal kSubLowerWithSupEm = 0.247;   // least drop of a subscript under a superscript (sub2)
+constexpr qreal kSubTopXHeights = 0.8;        // a lone subscript's top reaches at most this many x-heights
+constexpr qreal kSupBottomWithSubXHeights = 0.8;  // with both scripts, the superscript's bottom rises to here
+constexpr qreal kScriptGapPx = 2;                 // least space between a superscript and the subscript below it
+
+constexpr qreal kSumScale = 1.45;  // the summation sign is set this much larger than its line
+constexpr int kLimitGapPx = 2;     // between the summation sign and its limits
+
+constexpr qreal kRadicalWidthEm = 0.45;  // width of the drawn radical sign (plus one pixel)
+constexpr qreal kOutlinePen = 0.2;       // hairline around each glyph outline, in pixels
+
+// ---------------------------------------------------------------------------
 // Parse tree
 
 // Atom classes decide the automatic spacing, as in TeX.
 enum class Cls { Ord, Op, Bin, Rel, Open, Close, Punct, Inner };
 
 struct Node {
-    enum class Kind { Glyph, Word, Text, Group, Frac, Binom, Sqrt, Fenced, Sum, Cases, Space };
+    enum class Kind { Glyph, Word, Text, Group, Frac, Binom, Sqrt, Fenced, Sum, Space };
     Kind kind = Kind::Group;
-    QString text;                // Glyph, Word, Text; Fenced: left and right delimiter
+    QString text;                // Glyph, Word, Text
     Cls cls = Cls::Ord;          // Glyph
     bool italic = false;         // Glyph
-    bool display = false;        // Frac: \dfrac
     qreal em = 0;                // Space: width in em
-    std::vector<Node> children;  // Group: items; Frac, Binom: numerator and denominator;
-                                 // Sqrt, Fenced: the body; Cases: rows of cells
+    std::vector<Node> children;  // Group: items; Frac, Binom: numerator and denominator; Sqrt, Fenced: the body
     std::vector<Node> sup, sub;  // at most one node each
 };
 
-bool isAsciiLetter(QChar c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
+bool IsAsciiLetter(QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
-Node glyph(QString text, Cls cls, bool italic = false) {
+Node Glyph(QString text, Cls cls, bool italic = false) {
     Node n;
     n.kind = Node::Kind::Glyph;
     n.text = std::move(text);
@@ -48,290 +71,244 @@ Node glyph(QString text, Cls cls, bool italic = false) {
     return n;
 }
 
-Node group(std::vector<Node> items) {
+Node Group(std::vector<Node> items) {
     Node n;
     n.kind = Node::Kind::Group;
     n.children = std::move(items);
     return n;
 }
 
+Node OfKind(Node::Kind kind) {
+    Node n;
+    n.kind = kind;
+    return n;
+}
+
+Node Space(qreal em) {
+    Node n = OfKind(Node::Kind::Space);
+    n.em = em;
+    return n;
+}
+
+// The atom class of a character outside letters and digits.
+Node Symbol(QChar c) {
+    switch (c.unicode()) {
+    case u'-':
+    case 0x2212:
+        return Glyph(QString(QChar(0x2212)), Cls::Bin);
+    case u'+':
+    case 0x00B7:  // centred dot
+        return Glyph(QString(c), Cls::Bin);
+    case u'=':
+    case u'<':
+    case u'>':
+    case u'~':
+    case 0x2264:  // less or equal
+    case 0x2265:  // greater or equal
+        return Glyph(QString(c), Cls::Rel);
+    case u'(':
+        return Glyph(QString(c), Cls::Open);
+    case u')':
+    case u'!':
+        return Glyph(QString(c), Cls::Close);
+    case u',':
+        return Glyph(QString(c), Cls::Punct);
+    case 0x2026:  // ellipsis
+        return Glyph(QString(c), Cls::Inner);
+    default:
+        break;
+    }
+    // lower-case Greek is italic, capitals stay upright
+    const bool greekSmall = c.unicode() >= 0x03B1 && c.unicode() <= 0x03C9;
+    return Glyph(QString(c), Cls::Ord, greekSmall);
+}
+
 class Parser {
 public:
     explicit Parser(const QString& source) : s_(source) {}
 
-    std::vector<Node> parse() { return parseList(Until::End); }
+    std::vector<Node> Parse() { return ParseList(Until::End); }
 
 private:
-    enum class Until { End, Brace, Right, Cell };
+    enum class Until { End, Brace, Right };
 
     const QString& s_;
     qsizetype i_ = 0;
 
-    [[noreturn]] void fail(const QString& what) const {
-        throw FormulaError(QStringLiteral("%1 at offset %2 of \"%3\"").arg(what).arg(i_).arg(s_).toStdString());
+    [[noreturn]] void Fail(const QString& what) const {
+        throw Error(QStringLiteral("%1 at offset %2 of \"%3\"").arg(what).arg(i_).arg(s_).toStdString());
     }
 
-    bool atEnd() const { return i_ >= s_.size(); }
+    bool AtEnd() const { return i_ >= s_.size(); }
 
-    void skipSpace() {
-        while (!atEnd() && s_[i_].isSpace()) ++i_;
+    void SkipSpace() {
+        while (!AtEnd() && s_[i_].isSpace()) ++i_;
     }
 
-    bool lookingAt(QStringView word) const {
+    bool LookingAt(QStringView word) const {
         if (s_.mid(i_, word.size()) != word) return false;
         // a command name ends where the letters end
         const qsizetype after = i_ + word.size();
-        return !isAsciiLetter(word.back()) || after >= s_.size() || !isAsciiLetter(s_[after]);
+        return after >= s_.size() || !IsAsciiLetter(s_[after]);
     }
 
-    void expect(QChar c) {
-        skipSpace();
-        if (atEnd() || s_[i_] != c) fail(QStringLiteral("expected '%1'").arg(c));
+    void Expect(QChar c) {
+        SkipSpace();
+        if (AtEnd() || s_[i_] != c) Fail(QStringLiteral("expected '%1'").arg(c));
         ++i_;
     }
 
-    std::vector<Node> parseList(Until until) {
+    // Items up to the end of the markup, a '}' or a \right, which stays unread.
+    std::vector<Node> ParseList(Until until) {
         std::vector<Node> items;
         for (;;) {
-            skipSpace();
-            if (atEnd()) {
+            SkipSpace();
+            if (AtEnd()) {
                 if (until == Until::End) return items;
-                fail(until == Until::Right ? QStringLiteral("\\left without \\right") : QStringLiteral("missing '}'"));
+                Fail(until == Until::Right ? QStringLiteral("\\left without \\right") : QStringLiteral("missing '}'"));
             }
             const QChar c = s_[i_];
             if (c == u'}') {
-                if (until == Until::Brace || until == Until::Cell) return items;
-                fail(QStringLiteral("unexpected '}'"));
+                if (until == Until::Brace) return items;
+                Fail(QStringLiteral("unexpected '}'"));
             }
-            if (c == u'&' || lookingAt(u"\\\\")) {
-                if (until == Until::Cell) return items;
-                fail(QStringLiteral("'&' or '\\\\' outside \\cases"));
-            }
-            if (lookingAt(u"\\right")) {
+            if (LookingAt(u"\\right")) {
                 if (until == Until::Right) return items;
-                fail(QStringLiteral("\\right without \\left"));
+                Fail(QStringLiteral("\\right without \\left"));
             }
             if (c == u'^' || c == u'_') {
-                ++i_;
-                if (items.empty()) items.push_back(group({}));
-                std::vector<Node>& slot = c == u'^' ? items.back().sup : items.back().sub;
-                if (!slot.empty()) fail(QStringLiteral("a second '%1' on the same base").arg(c));
-                slot.push_back(parseArgument());
-                continue;
+                AttachScript(items);
+            } else {
+                items.push_back(ParseItem());
             }
-            if (c == u'{') {
-                ++i_;
-                items.push_back(group(parseList(Until::Brace)));
-                expect(u'}');
-                continue;
-            }
-            if (c == u'\\') {
-                ++i_;
-                items.push_back(parseCommand());
-                continue;
-            }
-            if (isAsciiLetter(c)) {
-                const qsizetype start = i_;
-                while (!atEnd() && isAsciiLetter(s_[i_])) ++i_;
-                const QString run = s_.mid(start, i_ - start);
-                if (run.size() == 1) {
-                    items.push_back(glyph(run, Cls::Ord, true));
-                } else {
-                    Node word;
-                    word.kind = Node::Kind::Word;
-                    word.text = run;
-                    items.push_back(std::move(word));
-                }
-                continue;
-            }
-            if (isDigit(c)) {
-                const qsizetype start = i_;
-                while (!atEnd() && (isDigit(s_[i_]) ||
-                                    (s_[i_] == u'.' && i_ + 1 < s_.size() && isDigit(s_[i_ + 1]))))
-                    ++i_;
-                items.push_back(glyph(s_.mid(start, i_ - start), Cls::Ord));
-                continue;
-            }
-            ++i_;
-            items.push_back(symbol(c));
         }
+    }
+
+    void AttachScript(std::vector<Node>& items) {
+        const QChar c = s_[i_++];
+        if (items.empty()) items.push_back(Group({}));
+        std::vector<Node>& slot = c == u'^' ? items.back().sup : items.back().sub;
+        if (!slot.empty()) Fail(QStringLiteral("a second '%1' on the same base").arg(c));
+        slot.push_back(ParseArgument());
+    }
+
+    Node ParseItem() {
+        const QChar c = s_[i_];
+        if (c == u'{') return ParseGroup();
+        if (c == u'\\') {
+            ++i_;
+            return ParseCommand();
+        }
+        if (IsAsciiLetter(c)) return ParseLetters();
+        if (IsDigit(c)) {
+            const qsizetype start = i_;
+            while (!AtEnd() && IsDigit(s_[i_])) ++i_;
+            return Glyph(s_.mid(start, i_ - start), Cls::Ord);
+        }
+        ++i_;
+        return Symbol(c);
+    }
+
+    Node ParseGroup() {
+        ++i_;  // {
+        Node g = Group(ParseList(Until::Brace));
+        Expect(u'}');
+        return g;
+    }
+
+    // One letter is a variable, a run of them an operator name.
+    Node ParseLetters() {
+        const qsizetype start = i_;
+        while (!AtEnd() && IsAsciiLetter(s_[i_])) ++i_;
+        const QString run = s_.mid(start, i_ - start);
+        if (run.size() == 1) return Glyph(run, Cls::Ord, true);
+        Node word = OfKind(Node::Kind::Word);
+        word.text = run;
+        return word;
     }
 
     // The argument of a script or of a command: a braced group, a command or
     // a single character (x^ab is x^a followed by b).
-    Node parseArgument() {
-        skipSpace();
-        if (atEnd()) fail(QStringLiteral("missing argument"));
+    Node ParseArgument() {
+        SkipSpace();
+        if (AtEnd()) Fail(QStringLiteral("missing argument"));
         const QChar c = s_[i_];
-        if (c == u'{') {
-            ++i_;
-            Node g = group(parseList(Until::Brace));
-            expect(u'}');
-            return g;
-        }
+        if (c == u'{') return ParseGroup();
         if (c == u'\\') {
             ++i_;
-            return parseCommand();
+            return ParseCommand();
         }
-        if (c == u'}' || c == u'^' || c == u'_' || c == u'&') fail(QStringLiteral("missing argument"));
+        if (c == u'}' || c == u'^' || c == u'_') Fail(QStringLiteral("missing argument"));
         ++i_;
-        if (isAsciiLetter(c)) return glyph(QString(c), Cls::Ord, true);
-        if (isDigit(c)) return glyph(QString(c), Cls::Ord);
-        return symbol(c);
+        if (IsAsciiLetter(c)) return Glyph(QString(c), Cls::Ord, true);
+        if (IsDigit(c)) return Glyph(QString(c), Cls::Ord);
+        return Symbol(c);
     }
 
-    static Node symbol(QChar c) {
-        switch (c.unicode()) {
-        case u'-':
-        case 0x2212:
-            return glyph(QString(QChar(0x2212)), Cls::Bin);
-        case u'+':
-        case 0x00B7:  // centred dot
-        case 0x00D7:  // times
-        case 0x00B1:  // plus-minus
-            return glyph(QString(c), Cls::Bin);
-        case u'=':
-        case u'<':
-        case u'>':
-        case u'~':
-        case u':':
-        case 0x2264:  // less or equal
-        case 0x2265:  // greater or equal
-        case 0x2248:  // almost equal
-        case 0x2260:  // not equal
-            return glyph(QString(c), Cls::Rel);
-        case u'(':
-        case u'[':
-            return glyph(QString(c), Cls::Open);
-        case u')':
-        case u']':
-        case u'!':
-            return glyph(QString(c), Cls::Close);
-        case u',':
-        case u';':
-            return glyph(QString(c), Cls::Punct);
-        case 0x2026:  // ellipsis
-            return glyph(QString(c), Cls::Inner);
-        default:
-            break;
-        }
-        // lower-case Greek is italic, capitals stay upright
-        const bool greekSmall = c.unicode() >= 0x03B1 && c.unicode() <= 0x03C9;
-        return glyph(QString(c), Cls::Ord, greekSmall);
-    }
+    // A group holding the next argument.
+    Node ParseBody() { return Group({ParseArgument()}); }
 
-    QString readName() {
-        if (atEnd()) fail(QStringLiteral("lone backslash"));
-        if (!isAsciiLetter(s_[i_])) return QString(s_[i_++]);
+    QString ReadName() {
+        if (AtEnd()) Fail(QStringLiteral("lone backslash"));
+        if (!IsAsciiLetter(s_[i_])) return QString(s_[i_++]);
         const qsizetype start = i_;
-        while (!atEnd() && isAsciiLetter(s_[i_])) ++i_;
+        while (!AtEnd() && IsAsciiLetter(s_[i_])) ++i_;
         return s_.mid(start, i_ - start);
     }
 
-    QChar readDelimiter() {
-        skipSpace();
-        if (atEnd()) fail(QStringLiteral("missing delimiter"));
-        QChar c = s_[i_++];
-        if (c == u'\\') {
-            if (atEnd() || (s_[i_] != u'{' && s_[i_] != u'}')) fail(QStringLiteral("unknown delimiter"));
-            c = s_[i_++];
-        }
-        if (!QStringLiteral("()[]|.{}").contains(c)) fail(QStringLiteral("unknown delimiter '%1'").arg(c));
-        return c;
+    void ExpectParenthesis(QChar c) {
+        SkipSpace();
+        if (AtEnd() || s_[i_] != c) Fail(QStringLiteral("expected the delimiter '%1'").arg(c));
+        ++i_;
     }
 
-    Node space(qreal em) {
-        Node n;
-        n.kind = Node::Kind::Space;
-        n.em = em;
-        return n;
-    }
-
-    Node parseCommand() {
-        const QString name = readName();
-        if (name == u"frac" || name == u"dfrac" || name == u"binom") {
-            Node n;
-            n.kind = name == u"binom" ? Node::Kind::Binom : Node::Kind::Frac;
-            n.display = name == u"dfrac";
-            n.children.push_back(group({}));
-            n.children.push_back(group({}));
-            n.children[0].children.push_back(parseArgument());
-            n.children[1].children.push_back(parseArgument());
+    Node ParseCommand() {
+        const QString name = ReadName();
+        if (name == u"frac" || name == u"binom") {
+            Node n = OfKind(name == u"binom" ? Node::Kind::Binom : Node::Kind::Frac);
+            n.children.push_back(ParseBody());
+            n.children.push_back(ParseBody());
             return n;
         }
         if (name == u"sqrt") {
-            Node n;
-            n.kind = Node::Kind::Sqrt;
-            n.children.push_back(group({}));
-            n.children[0].children.push_back(parseArgument());
+            Node n = OfKind(Node::Kind::Sqrt);
+            n.children.push_back(ParseBody());
             return n;
         }
         if (name == u"left") {
-            Node n;
-            n.kind = Node::Kind::Fenced;
-            n.text += readDelimiter();
-            n.children.push_back(group(parseList(Until::Right)));
+            Node n = OfKind(Node::Kind::Fenced);
+            ExpectParenthesis(u'(');
+            n.children.push_back(Group(ParseList(Until::Right)));
             i_ += 6;  // \right
-            n.text += readDelimiter();
+            ExpectParenthesis(u')');
             return n;
         }
-        if (name == u"sum") {
-            Node n;
-            n.kind = Node::Kind::Sum;
-            return n;
-        }
-        if (name == u"cases") {
-            Node n;
-            n.kind = Node::Kind::Cases;
-            expect(u'{');
-            std::vector<Node> row;
-            for (;;) {
-                row.push_back(group(parseList(Until::Cell)));
-                if (s_[i_] == u'&') {
-                    ++i_;
-                } else if (s_[i_] == u'\\') {
-                    i_ += 2;
-                    n.children.push_back(group(std::move(row)));
-                    row.clear();
-                } else {  // the closing brace
-                    ++i_;
-                    n.children.push_back(group(std::move(row)));
-                    return n;
-                }
-            }
-        }
-        if (name == u"text") {
-            expect(u'{');
-            const qsizetype start = i_;
-            while (!atEnd() && s_[i_] != u'}') {
-                if (s_[i_] == u'{' || s_[i_] == u'\\') fail(QStringLiteral("\\text takes plain words"));
-                ++i_;
-            }
-            if (atEnd()) fail(QStringLiteral("missing '}'"));
-            Node n;
-            n.kind = Node::Kind::Text;
-            n.text = s_.mid(start, i_ - start);
+        if (name == u"sum") return OfKind(Node::Kind::Sum);
+        if (name == u"text") return ParseText();
+        if (name == u",") return Space(3.0 / 18);
+        if (name == u";") return Space(5.0 / 18);
+        if (name == u"quad") return Space(1);
+        if (name == u"ldots") return Glyph(QString(QChar(0x2026)), Cls::Inner);
+        Fail(QStringLiteral("unknown command \\%1").arg(name));
+    }
+
+    Node ParseText() {
+        Expect(u'{');
+        const qsizetype start = i_;
+        while (!AtEnd() && s_[i_] != u'}') {
+            if (s_[i_] == u'{' || s_[i_] == u'\\') Fail(QStringLiteral("\\text takes plain words"));
             ++i_;
-            return n;
         }
-        if (name == u",") return space(3.0 / 18);
-        if (name == u":") return space(4.0 / 18);
-        if (name == u";") return space(5.0 / 18);
-        if (name == u"!") return space(-3.0 / 18);
-        if (name == u" ") return space(6.0 / 18);
-        if (name == u"quad") return space(1);
-        if (name == u"qquad") return space(2);
-        if (name == u"ldots") return glyph(QString(QChar(0x2026)), Cls::Inner);
-        if (name == u"{") return glyph(QStringLiteral("{"), Cls::Open);
-        if (name == u"}") return glyph(QStringLiteral("}"), Cls::Close);
-        fail(QStringLiteral("unknown command \\%1").arg(name));
+        if (AtEnd()) Fail(QStringLiteral("missing '}'"));
+        Node n = OfKind(Node::Kind::Text);
+        n.text = s_.mid(start, i_ - start);
+        ++i_;
+        return n;
     }
 };
 
 // ---------------------------------------------------------------------------
 // Boxes
-
-constexpr qreal kOutlinePen = 0.2;
 
 class GlyphBox final : public Box {
 public:
@@ -339,10 +316,10 @@ public:
         const QFontMetricsF metrics(font_);
         for (const char32_t c : text_.toUcs4()) {
             if (!metrics.inFontUcs4(c)) {
-                throw FormulaError(QStringLiteral("the face %1%2 has no glyph for U+%3")
-                                       .arg(font_.family(), font_.italic() ? QStringLiteral(" Italic") : QString(),
-                                            QString::number(uint(c), 16).toUpper().rightJustified(4, u'0'))
-                                       .toStdString());
+                throw Error(QStringLiteral("the face %1%2 has no glyph for U+%3")
+                                .arg(font_.family(), font_.italic() ? QStringLiteral(" Italic") : QString(),
+                                     QString::number(uint(c), 16).toUpper().rightJustified(4, u'0'))
+                                .toStdString());
             }
         }
         width = metrics.horizontalAdvance(text_);
@@ -353,12 +330,12 @@ public:
     }
 
     // How far the ink reaches beyond the advance (the italic correction).
-    qreal overhang() const { return std::max<qreal>(0, inkRight_ - width); }
+    qreal Overhang() const { return std::max<qreal>(0, inkRight_ - width); }
 
     // Glyphs are painted as outlines rather than through the font rasteriser:
     // the result then depends on the font files alone, not on hinting
     // settings, and a hairline around the outline gives small sizes more body.
-    void draw(QPainter& painter, QPointF origin) const override {
+    void Draw(QPainter& painter, QPointF origin) const override {
         QPainterPath path;
         path.addText(origin, font_, text_);
         const QColor ink = painter.pen().color();
@@ -376,14 +353,14 @@ private:
 // whole pixels, so bars and rules fall on the pixel grid.
 class Compound final : public Box {
 public:
-    void place(std::unique_ptr<Box> box, qreal x, qreal y) { items_.push_back({QPointF(x, y), std::move(box)}); }
-    void rule(const QRectF& r) { rules_.push_back(r); }
-    void fill(const QPainterPath& path) { fills_.push_back(path); }
-    void stroke(const QPainterPath& path, qreal penWidth) { strokes_.emplace_back(path, penWidth); }
+    void Place(std::unique_ptr<Box> box, qreal x, qreal y) { items_.push_back({QPointF(x, y), std::move(box)}); }
+    void Rule(const QRectF& r) { rules_.push_back(r); }
+    void Fill(const QPainterPath& path) { fills_.push_back(path); }
+    void Stroke(const QPainterPath& path, qreal penWidth) { strokes_.emplace_back(path, penWidth); }
 
-    void draw(QPainter& painter, QPointF origin) const override {
+    void Draw(QPainter& painter, QPointF origin) const override {
         const QColor ink = painter.pen().color();
-        for (const Item& item : items_) item.box->draw(painter, origin + item.at);
+        for (const Item& item : items_) item.box->Draw(painter, origin + item.at);
         for (const QRectF& r : rules_) painter.fillRect(r.translated(origin), ink);
         for (const QPainterPath& path : fills_) painter.fillPath(path.translated(origin), ink);
         for (const auto& [path, penWidth] : strokes_) {
@@ -409,9 +386,9 @@ private:
 // smaller; fractions step down one style, scripts step down to S or SS.
 enum class Style { D, T, S, SS };
 
-bool isScript(Style s) { return s == Style::S || s == Style::SS; }
-Style fracStyle(Style s) { return s == Style::D ? Style::T : s == Style::T ? Style::S : Style::SS; }
-Style scriptStyle(Style s) { return isScript(s) ? Style::SS : Style::S; }
+bool IsScript(Style s) { return s == Style::S || s == Style::SS; }
+Style FracStyle(Style s) { return s == Style::D ? Style::T : s == Style::T ? Style::S : Style::SS; }
+Style ScriptStyle(Style s) { return IsScript(s) ? Style::SS : Style::S; }
 
 // Space between neighbouring atoms in eighteenths of an em: 0 none, 1 thin,
 // 2 medium, 3 thick; negative entries apply only outside scripts.
@@ -430,35 +407,59 @@ constexpr std::array<std::array<int, 8>, 8> kSpacing{{
 struct Atom {
     std::unique_ptr<Box> box;
     Cls cls = Cls::Ord;
-    qreal italic = 0;  // italic correction included in the width
+    qreal italic = 0;     // italic correction included in the width
     bool simple = false;  // a single glyph or word: scripts hug it
     bool space = false;   // explicit space: no automatic spacing around it
+};
+
+// A binary operator without an operand on its left is a sign (unary minus);
+// one without an operand on its right is set as ordinary.
+void ClassifyBinaries(std::vector<Atom>& atoms) {
+    Atom* prev = nullptr;
+    for (Atom& a : atoms) {
+        if (a.space) continue;
+        if (a.cls == Cls::Bin &&
+            (!prev || prev->cls == Cls::Bin || prev->cls == Cls::Op || prev->cls == Cls::Rel ||
+             prev->cls == Cls::Open || prev->cls == Cls::Punct))
+            a.cls = Cls::Ord;
+        if ((a.cls == Cls::Rel || a.cls == Cls::Close || a.cls == Cls::Punct) && prev && prev->cls == Cls::Bin)
+            prev->cls = Cls::Ord;
+        prev = &a;
+    }
+    if (prev && prev->cls == Cls::Bin) prev->cls = Cls::Ord;
+}
+
+// Where the scripts of a base go: `up` raises the superscript's baseline,
+// `down` lowers the subscript's, both in whole pixels.
+struct ScriptShift {
+    qreal up = 0;
+    qreal down = 0;
 };
 
 class Typesetter {
 public:
     Typesetter(const MathFonts& fonts, int basePx) : fonts_(fonts), basePx_(basePx) {}
 
-    std::unique_ptr<Box> run(const std::vector<Node>& items) { return list(items, Style::D).box; }
+    std::unique_ptr<Box> Run(const std::vector<Node>& items) { return List(items, Style::D).box; }
 
 private:
     const MathFonts& fonts_;
     int basePx_;
 
-    int px(Style s) const {
+    int Px(Style s) const {
         switch (s) {
         case Style::D:
         case Style::T:
             return basePx_;
         case Style::S:
-            return std::max(9, int(std::lround(basePx_ * 0.75)));
+            return std::max(kMinScriptPx, int(std::lround(basePx_ * kScriptScale)));
         case Style::SS:
-            return std::max(8, int(std::lround(basePx_ * 0.6)));
+            return std::max(kMinScriptScriptPx, int(std::lround(basePx_ * kScriptScriptScale)));
         }
         return basePx_;
     }
 
-    QFont font(const QString& family, int pixels, bool italic) const {
+    QFont Font(const QString& family, int pixels, bool italic) const {
         QFont f(family);
         f.setPixelSize(pixels);
         f.setItalic(italic);
@@ -467,58 +468,43 @@ private:
         f.setHintingPreference(QFont::PreferNoHinting);
         const QFontInfo info(f);
         if (info.family() != family || info.italic() != italic) {
-            throw FormulaError(QStringLiteral("the face %1%2 is not available (got %3)")
-                                   .arg(family, italic ? QStringLiteral(" Italic") : QString(), info.family())
-                                   .toStdString());
+            throw Error(QStringLiteral("the face %1%2 is not available (got %3)")
+                            .arg(family, italic ? QStringLiteral(" Italic") : QString(), info.family())
+                            .toStdString());
         }
         return f;
     }
 
-    QFont mathFont(Style s, bool italic = false) const { return font(fonts_.mathFamily, px(s), italic); }
+    QFont MathFont(Style s, bool italic = false) const { return Font(fonts_.mathFamily, Px(s), italic); }
 
     // Height of the math axis (the middle of the minus sign) above the baseline.
-    qreal axis(Style s) const {
-        const QRectF minus = QFontMetricsF(mathFont(s)).tightBoundingRect(QString(QChar(0x2212)));
+    qreal Axis(Style s) const {
+        const QRectF minus = QFontMetricsF(MathFont(s)).tightBoundingRect(QString(QChar(0x2212)));
         return -minus.center().y();
     }
 
-    qreal xHeight(Style s) const { return QFontMetricsF(mathFont(s)).xHeight(); }
+    qreal XHeight(Style s) const { return QFontMetricsF(MathFont(s)).xHeight(); }
 
-    qreal em(Style s) const { return px(s); }
+    qreal Em(Style s) const { return Px(s); }
 
-    Atom glyphAtom(const QString& text, const QFont& f, Cls cls) {
+    Atom GlyphAtom(const QString& text, const QFont& f, Cls cls) {
         auto box = std::make_unique<GlyphBox>(text, f);
         Atom a;
         a.cls = cls;
         a.simple = true;
         if (f.italic()) {
-            a.italic = box->overhang();
+            a.italic = box->Overhang();
             box->width += a.italic;
         }
         a.box = std::move(box);
         return a;
     }
 
-    Atom list(const std::vector<Node>& items, Style st) {
+    Atom List(const std::vector<Node>& items, Style st) {
         std::vector<Atom> atoms;
         atoms.reserve(items.size());
-        for (const Node& n : items) atoms.push_back(node(n, st));
-
-        // A binary operator without an operand on its left is a sign (unary
-        // minus); one without an operand on its right is set as ordinary.
-        Atom* prev = nullptr;
-        for (Atom& a : atoms) {
-            if (a.space) continue;
-            if (a.cls == Cls::Bin &&
-                (!prev || prev->cls == Cls::Bin || prev->cls == Cls::Op || prev->cls == Cls::Rel ||
-                 prev->cls == Cls::Open || prev->cls == Cls::Punct))
-                a.cls = Cls::Ord;
-            if ((a.cls == Cls::Rel || a.cls == Cls::Close || a.cls == Cls::Punct) && prev && prev->cls == Cls::Bin)
-                prev->cls = Cls::Ord;
-            prev = &a;
-        }
-        if (prev && prev->cls == Cls::Bin) prev->cls = Cls::Ord;
-
+        for (const Node& n : items) atoms.push_back(NodeAtom(n, st));
+        ClassifyBinaries(atoms);
         if (atoms.size() == 1 && !atoms.front().space) {
             Atom only = std::move(atoms.front());
             only.cls = Cls::Ord;
@@ -529,11 +515,11 @@ private:
         qreal x = 0;
         const Atom* left = nullptr;
         for (Atom& a : atoms) {
-            if (!a.space && left) x += spacing(left->cls, a.cls, st);
+            if (!a.space && left) x += Spacing(left->cls, a.cls, st);
             box->ascent = std::max(box->ascent, a.box->ascent);
             box->descent = std::max(box->descent, a.box->descent);
             const qreal w = a.box->width;
-            box->place(std::move(a.box), x, 0);
+            box->Place(std::move(a.box), x, 0);
             x += w;
             if (!a.space) left = &a;
         }
@@ -543,92 +529,93 @@ private:
         return result;
     }
 
-    qreal spacing(Cls a, Cls b, Style st) const {
+    qreal Spacing(Cls a, Cls b, Style st) const {
         int v = kSpacing[size_t(a)][size_t(b)];
         if (v < 0) {
-            if (isScript(st)) return 0;
+            if (IsScript(st)) return 0;
             v = -v;
         }
         static constexpr std::array<qreal, 4> mu{0, 3, 4, 5};
-        return mu[size_t(v)] * em(st) / 18.0;
+        return mu[size_t(v)] * Em(st) / 18.0;
     }
 
-    Atom node(const Node& n, Style st) {
+    Atom NodeAtom(const Node& n, Style st) {
         Atom a;
         switch (n.kind) {
         case Node::Kind::Glyph:
-            a = glyphAtom(n.text, mathFont(st, n.italic), n.cls);
+            a = GlyphAtom(n.text, MathFont(st, n.italic), n.cls);
             break;
         case Node::Kind::Word:
-            a = glyphAtom(n.text, mathFont(st), Cls::Op);
+            a = GlyphAtom(n.text, MathFont(st), Cls::Op);
             break;
         case Node::Kind::Text:
-            a = glyphAtom(n.text, font(fonts_.textFamily, px(st), false), Cls::Ord);
+            a = GlyphAtom(n.text, Font(fonts_.textFamily, Px(st), false), Cls::Ord);
             break;
         case Node::Kind::Group:
-            a = list(n.children, st);
+            a = List(n.children, st);
             a.cls = Cls::Ord;
             break;
         case Node::Kind::Frac:
         case Node::Kind::Binom:
-            a = fraction(n, st);
+            a = Fraction(n, st);
             break;
         case Node::Kind::Sqrt:
-            a = radical(n, st);
+            a = Radical(n, st);
             break;
         case Node::Kind::Fenced:
-            a = fenced(n, st);
+            a.cls = Cls::Inner;
+            a.box = Parenthesize(List(n.children[0].children, st).box, st);
             break;
         case Node::Kind::Sum:
-            return sum(n, st);
-        case Node::Kind::Cases:
-            a = cases(n, st);
-            break;
-        case Node::Kind::Space: {
-            auto box = std::make_unique<Compound>();
-            box->width = n.em * em(st);
-            a.box = std::move(box);
+            return Sum(n, st);
+        case Node::Kind::Space:
+            a.box = std::make_unique<Compound>();
+            a.box->width = n.em * Em(st);
             a.space = true;
             return a;
         }
-        }
         if (n.sup.empty() && n.sub.empty()) return a;
-        return scripts(std::move(a), n.sup.empty() ? nullptr : &n.sup.front(),
+        return Scripts(std::move(a), n.sup.empty() ? nullptr : &n.sup.front(),
                        n.sub.empty() ? nullptr : &n.sub.front(), st);
     }
 
-    Atom scripts(Atom base, const Node* supNode, const Node* subNode, Style st) {
-        const Style ss = scriptStyle(st);
-        std::unique_ptr<Box> sup = supNode ? node(*supNode, ss).box : nullptr;
-        std::unique_ptr<Box> sub = subNode ? node(*subNode, ss).box : nullptr;
-        const qreal e = em(st);
-        const qreal xh = xHeight(st);
-        const qreal es = em(ss);
-
-        qreal up = 0;
-        qreal down = 0;
+    ScriptShift ScriptShifts(const Atom& base, const Box* sup, const Box* sub, Style st) const {
+        const qreal e = Em(st);
+        const qreal xh = XHeight(st);
+        const qreal es = Em(ScriptStyle(st));
+        ScriptShift s;
         if (!base.simple) {
             // a tall base (parentheses, a fraction) carries its scripts near its corners
-            up = base.box->ascent - 0.386 * es;
-            down = base.box->descent + 0.05 * es;
+            s.up = base.box->ascent - kSupDropEm * es;
+            s.down = base.box->descent + kSubDropEm * es;
         }
-        if (sup) up = std::max({up, (st == Style::D ? 0.413 : 0.363) * e, sup->descent + xh / 4});
-        if (sub && !sup) down = std::max({down, 0.15 * e, sub->ascent - 0.8 * xh});
+        if (sup) {
+            const qreal least = (st == Style::D ? kSupRaiseDisplayEm : kSupRaiseEm) * e;
+            s.up = std::max({s.up, least, sup->descent + kSupBottomXHeights * xh});
+        }
+        if (sub && !sup) s.down = std::max({s.down, kSubLowerEm * e, sub->ascent - kSubTopXHeights * xh});
         if (sub && sup) {
-            down = std::max(down, 0.247 * e);
-            const qreal minGap = 2;
-            const qreal gap = (up - sup->descent) - (sub->ascent - down);
-            if (gap < minGap) {
-                down += minGap - gap;
-                const qreal lift = 0.8 * xh - (up - sup->descent);
+            s.down = std::max(s.down, kSubLowerWithSupEm * e);
+            const qreal gap = (s.up - sup->descent) - (sub->ascent - s.down);
+            if (gap < kScriptGapPx) {
+                s.down += kScriptGapPx - gap;
+                const qreal lift = kSupBottomWithSubXHeights * xh - (s.up - sup->descent);
                 if (lift > 0) {
-                    up += lift;
-                    down -= lift;
+                    s.up += lift;
+                    s.down -= lift;
                 }
             }
         }
-        up = std::round(up);
-        down = std::round(down);
+        s.up = std::round(s.up);
+        s.down = std::round(s.down);
+        return s;
+    }
+
+    Atom Scripts(Atom base, const Node* supNode, const Node* subNode, Style st) {
+        const Style ss = ScriptStyle(st);
+        std::unique_ptr<Box> sup = supNode ? NodeAtom(*supNode, ss).box : nullptr;
+        std::unique_ptr<Box> sub = subNode ? NodeAtom(*subNode, ss).box : nullptr;
+        const ScriptShift shift = ScriptShifts(base, sup.get(), sub.get(), st);
 
         auto box = std::make_unique<Compound>();
         const qreal bw = base.box->width;
@@ -636,16 +623,16 @@ private:
         box->descent = base.box->descent;
         qreal right = bw;
         if (sup) {
-            box->ascent = std::max(box->ascent, up + sup->ascent);
+            box->ascent = std::max(box->ascent, shift.up + sup->ascent);
             right = std::max(right, bw + sup->width);
-            box->place(std::move(sup), bw, -up);
+            box->Place(std::move(sup), bw, -shift.up);
         }
         if (sub) {
-            box->descent = std::max(box->descent, down + sub->descent);
+            box->descent = std::max(box->descent, shift.down + sub->descent);
             right = std::max(right, bw - base.italic + sub->width);
-            box->place(std::move(sub), bw - base.italic, down);
+            box->Place(std::move(sub), bw - base.italic, shift.down);
         }
-        box->place(std::move(base.box), 0, 0);
+        box->Place(std::move(base.box), 0, 0);
         box->width = right + 1;
         Atom a;
         a.box = std::move(box);
@@ -653,19 +640,22 @@ private:
         return a;
     }
 
-    Atom fraction(const Node& n, Style st) {
+    // A fraction's parts at full size on the line (one style down inside), a
+    // one-pixel bar on the axis; a binomial is the same stack without the bar,
+    // in parentheses.
+    Atom Fraction(const Node& n, Style st) {
         const bool bar = n.kind == Node::Kind::Frac;
-        const Style inner = n.display ? Style::T : fracStyle(st);
-        std::unique_ptr<Box> num = node(n.children[0], inner).box;
-        std::unique_ptr<Box> den = node(n.children[1], inner).box;
-        const int ax = int(std::lround(axis(st)));
-        const int gap = (st == Style::D || n.display) ? 2 : 1;
+        const Style inner = FracStyle(st);
+        std::unique_ptr<Box> num = NodeAtom(n.children[0], inner).box;
+        std::unique_ptr<Box> den = NodeAtom(n.children[1], inner).box;
+        const int ax = int(std::lround(Axis(st)));
+        const int gap = st == Style::D ? 2 : 1;  // between the bar and each part
 
         qreal numBase = 0;
         qreal denBase = 0;
         int barTop = 0;
         if (bar) {
-            barTop = -int(std::lround(axis(st) + 0.5));  // the bar is one pixel row centred on the axis
+            barTop = -int(std::lround(Axis(st) + 0.5));  // the bar is one pixel row centred on the axis
             numBase = barTop - gap - std::ceil(num->descent);
             denBase = barTop + 1 + gap + std::ceil(den->ascent);
         } else {
@@ -682,279 +672,165 @@ private:
         box->width = w + 2 * outer;
         const qreal numX = outer + (w - num->width) / 2;
         const qreal denX = outer + (w - den->width) / 2;
-        box->place(std::move(num), numX, numBase);
-        box->place(std::move(den), denX, denBase);
-        if (bar) box->rule(QRectF(outer, barTop, w, 1));
+        box->Place(std::move(num), numX, numBase);
+        box->Place(std::move(den), denX, denBase);
+        if (bar) box->Rule(QRectF(outer, barTop, w, 1));
 
         Atom a;
         a.cls = Cls::Inner;
-        if (bar) {
-            a.box = std::move(box);
-            return a;
-        }
-        a.box = delimit(std::move(box), u'(', u')', st);
+        a.box = bar ? std::move(box) : Parenthesize(std::move(box), st);
         return a;
     }
 
-    Atom radical(const Node& n, Style st) {
-        std::unique_ptr<Box> body = node(n.children[0], st).box;
-        const int gap = isScript(st) ? 1 : 2;
+    // The radical sign is drawn: a short hook up to a thick down-stroke and a
+    // thin up-stroke to the rule over the body.
+    Atom Radical(const Node& n, Style st) {
+        std::unique_ptr<Box> body = NodeAtom(n.children[0], st).box;
+        const int gap = IsScript(st) ? 1 : 2;
         const qreal ruleTop = -(std::ceil(body->ascent) + gap + 1);
         const qreal bottom = std::ceil(body->descent) + 1;
-        const qreal sw = std::round(0.45 * em(st)) + 1;  // width of the sign
+        const qreal sw = std::round(kRadicalWidthEm * Em(st)) + 1;
 
         const qreal yT = ruleTop + 0.5;
         const qreal yB = bottom - 0.5;
         const qreal h = yB - yT;
-        const QPointF a(0.5, yB - 0.40 * h);
-        const QPointF b(0.28 * sw, yB - 0.50 * h);
-        const QPointF c(0.55 * sw, yB);
-        const QPointF d(sw, yT);
+        const QPointF hookStart(0.5, yB - 0.40 * h);
+        const QPointF hookEnd(0.28 * sw, yB - 0.50 * h);
+        const QPointF foot(0.55 * sw, yB);
+        const QPointF top(sw, yT);
 
         auto box = std::make_unique<Compound>();
-        QPainterPath hook(a);
-        hook.lineTo(b);
-        box->stroke(hook, 1.0);
-        QPainterPath down(b);
-        down.lineTo(c);
-        box->stroke(down, 1.5);
-        QPainterPath up(c);
-        up.lineTo(d);
-        box->stroke(up, 0.9);
-        box->rule(QRectF(sw, ruleTop, body->width + 2, 1));
+        const std::array<std::pair<std::pair<QPointF, QPointF>, qreal>, 3> strokes{{
+            {{hookStart, hookEnd}, 1.0}, {{hookEnd, foot}, 1.5}, {{foot, top}, 0.9}}};
+        for (const auto& [ends, pen] : strokes) {
+            QPainterPath stroke(ends.first);
+            stroke.lineTo(ends.second);
+            box->Stroke(stroke, pen);
+        }
+        box->Rule(QRectF(sw, ruleTop, body->width + 2, 1));
         box->ascent = -ruleTop;
         box->descent = std::max(bottom, body->descent);
         box->width = sw + body->width + 2.5;
-        box->place(std::move(body), sw + 1, 0);
+        box->Place(std::move(body), sw + 1, 0);
         Atom r;
         r.box = std::move(box);
         return r;
     }
 
-    Atom fenced(const Node& n, Style st) {
-        Atom body = list(n.children[0].children, st);
-        Atom a;
-        a.cls = Cls::Inner;
-        a.box = delimit(std::move(body.box), n.text[0], n.text[1], st);
-        return a;
-    }
-
-    // Puts delimiters around a box: the font's own glyphs while they are tall
+    // Puts parentheses around a box: the font's own glyphs while they are tall
     // enough, drawn ones (symmetric about the axis) for taller content.
-    std::unique_ptr<Box> delimit(std::unique_ptr<Box> body, QChar left, QChar right, Style st) {
-        const qreal ax = axis(st);
+    std::unique_ptr<Box> Parenthesize(std::unique_ptr<Box> body, Style st) {
+        const qreal ax = Axis(st);
         const qreal half = std::max(body->ascent - ax, body->descent + ax);
-        const GlyphBox probe(QStringLiteral("("), mathFont(st));
+        const GlyphBox probe(QStringLiteral("("), MathFont(st));
+        if (2 * half <= probe.Height() + 1) return WithFontParentheses(std::move(body), st);
+
         auto box = std::make_unique<Compound>();
-        qreal x = 0;
-        box->ascent = body->ascent;
-        box->descent = body->descent;
-
-        if (2 * half <= probe.height() + 1) {
-            auto put = [&](QChar d) {
-                if (d == u'.') return;
-                auto g = std::make_unique<GlyphBox>(QString(d), mathFont(st));
-                box->ascent = std::max(box->ascent, g->ascent);
-                box->descent = std::max(box->descent, g->descent);
-                const qreal w = g->width;
-                box->place(std::move(g), x, 0);
-                x += w;
-            };
-            put(left);
-            const qreal w = body->width;
-            box->place(std::move(body), x, 0);
-            x += w;
-            put(right);
-            box->width = x;
-            return box;
-        }
-
         const qreal top = -std::ceil(ax + half + 1);
         const qreal bottom = std::ceil(half - ax + 1);
-        box->ascent = std::max(box->ascent, -top);
-        box->descent = std::max(box->descent, bottom);
-        x += drawDelimiter(*box, left, x, top, bottom, st);
+        box->ascent = std::max(body->ascent, -top);
+        box->descent = std::max(body->descent, bottom);
+        qreal x = DrawParenthesis(*box, u'(', 0, top, bottom, st);
         const qreal w = body->width;
-        box->place(std::move(body), x, 0);
+        box->Place(std::move(body), x, 0);
         x += w;
-        x += drawDelimiter(*box, right, x, top, bottom, st);
+        x += DrawParenthesis(*box, u')', x, top, bottom, st);
         box->width = x;
         return box;
     }
 
-    // Draws one delimiter from top to bottom (pixel rows) at x; returns its width.
-    qreal drawDelimiter(Compound& box, QChar d, qreal x, qreal top, qreal bottom, Style st) {
-        const qreal h = bottom - top;
-        const qreal thin = isScript(st) ? 0.7 : 0.9;
-        switch (d.unicode()) {
-        case u'.':
-            return 1;
-        case u'|':
-            box.rule(QRectF(x + 1, top, 1, h));
-            return 3;
-        case u'[':
-        case u']': {
-            const qreal stem = d == u'[' ? x + 1 : x + 3;
-            box.rule(QRectF(stem, top, 1, h));
-            box.rule(QRectF(x + 1, top, 3, 1));
-            box.rule(QRectF(x + 1, bottom - 1, 3, 1));
-            return 5;
-        }
-        case u'(':
-        case u')': {
-            const qreal w = std::clamp(2.0 + 0.12 * h, 4.0, 7.0);
-            // a crescent: outer curve from top to bottom, inner curve back up
-            auto mx = [&](qreal local) { return d == u'(' ? x + local : x + w - local; };
-            const qreal tip = w - 0.8;  // where the ends sit
-            const qreal bulge = 0.9;    // the outermost point of the curve
-            const qreal ctrl = 2 * bulge - tip;
-            const qreal mid = (top + bottom) / 2;
-            const qreal thick = isScript(st) ? 0.5 : 0.7;
-            QPainterPath crescent(QPointF(mx(tip), top + 0.5));
-            crescent.quadTo(QPointF(mx(ctrl), mid), QPointF(mx(tip), bottom - 0.5));
-            crescent.quadTo(QPointF(mx(ctrl + 2 * thick), mid), QPointF(mx(tip), top + 0.5));
-            crescent.closeSubpath();
-            box.fill(crescent);
-            QPainterPath outline(QPointF(mx(tip), top + 0.5));
-            outline.quadTo(QPointF(mx(ctrl + 0.5), mid), QPointF(mx(tip), bottom - 0.5));
-            box.stroke(outline, thin);
-            return w;
-        }
-        case u'{':
-        case u'}': {
-            const qreal w = 6;
-            auto mx = [&](qreal local) { return d == u'{' ? x + local : x + w - local; };
-            const qreal mid = std::round((top + bottom) / 2) + 0.5;
-            const qreal r = std::min(2.5, h / 8);
-            const qreal xl = 0.8;
-            const qreal xm = w / 2;
-            const qreal xr = w - 0.5;
-            QPainterPath brace(QPointF(mx(xr), top + 0.5));
-            brace.quadTo(QPointF(mx(xm), top + 0.5), QPointF(mx(xm), top + 0.5 + r));
-            brace.lineTo(QPointF(mx(xm), mid - r));
-            brace.quadTo(QPointF(mx(xm), mid), QPointF(mx(xl), mid));
-            brace.quadTo(QPointF(mx(xm), mid), QPointF(mx(xm), mid + r));
-            brace.lineTo(QPointF(mx(xm), bottom - 0.5 - r));
-            brace.quadTo(QPointF(mx(xm), bottom - 0.5), QPointF(mx(xr), bottom - 0.5));
-            box.stroke(brace, thin + 0.1);
-            return w + 1;
-        }
-        default:
-            throw FormulaError(QStringLiteral("no drawing for the delimiter '%1'").arg(d).toStdString());
-        }
+    std::unique_ptr<Box> WithFontParentheses(std::unique_ptr<Box> body, Style st) {
+        auto box = std::make_unique<Compound>();
+        box->ascent = body->ascent;
+        box->descent = body->descent;
+        qreal x = 0;
+        auto put = [&](std::unique_ptr<Box> b) {
+            box->ascent = std::max(box->ascent, b->ascent);
+            box->descent = std::max(box->descent, b->descent);
+            const qreal w = b->width;
+            box->Place(std::move(b), x, 0);
+            x += w;
+        };
+        put(std::make_unique<GlyphBox>(QStringLiteral("("), MathFont(st)));
+        const qreal w = body->width;
+        box->Place(std::move(body), x, 0);
+        x += w;
+        put(std::make_unique<GlyphBox>(QStringLiteral(")"), MathFont(st)));
+        box->width = x;
+        return box;
     }
 
-    Atom sum(const Node& n, Style st) {
-        const bool limits = st == Style::D;
-        const int size = limits ? int(std::lround(px(st) * 1.45)) : px(st);
-        QFont f = font(fonts_.mathFamily, size, false);
+    // Draws one parenthesis from top to bottom (pixel rows) at x, as a
+    // crescent: the outer curve from top to bottom, the inner curve back up,
+    // filled and outlined. Returns its width.
+    qreal DrawParenthesis(Compound& box, QChar d, qreal x, qreal top, qreal bottom, Style st) {
+        const qreal h = bottom - top;
+        const qreal w = std::clamp(2.0 + 0.12 * h, 4.0, 7.0);  // wider for taller content
+        auto mx = [&](qreal local) { return d == u'(' ? x + local : x + w - local; };
+        const qreal tip = w - 0.8;  // where the ends sit
+        const qreal bulge = 0.9;    // the outermost point of the curve
+        const qreal ctrl = 2 * bulge - tip;
+        const qreal mid = (top + bottom) / 2;
+        const qreal thick = IsScript(st) ? 0.5 : 0.7;  // of the crescent at its middle
+        const qreal outline = IsScript(st) ? 0.7 : 0.9;
+        QPainterPath crescent(QPointF(mx(tip), top + 0.5));
+        crescent.quadTo(QPointF(mx(ctrl), mid), QPointF(mx(tip), bottom - 0.5));
+        crescent.quadTo(QPointF(mx(ctrl + 2 * thick), mid), QPointF(mx(tip), top + 0.5));
+        crescent.closeSubpath();
+        box.Fill(crescent);
+        QPainterPath edge(QPointF(mx(tip), top + 0.5));
+        edge.quadTo(QPointF(mx(ctrl + 0.5), mid), QPointF(mx(tip), bottom - 0.5));
+        box.Stroke(edge, outline);
+        return w;
+    }
+
+    // The summation sign, larger than its line and centred on the axis, with
+    // its limits above and below.
+    Atom Sum(const Node& n, Style st) {
+        QFont f = Font(fonts_.mathFamily, int(std::lround(Px(st) * kSumScale)), false);
         auto op = std::make_unique<GlyphBox>(QString(QChar(0x2211)), f);
-        // large operators sit centred on the axis
-        const qreal shift = std::round(-axis(st) - (op->descent - op->ascent) / 2);
-        auto opBox = std::make_unique<Compound>();
-        opBox->ascent = op->ascent - shift;
-        opBox->descent = op->descent + shift;
-        opBox->width = op->width;
-        opBox->place(std::move(op), 0, shift);
+        const qreal shift = std::round(-Axis(st) - (op->descent - op->ascent) / 2);
+        const qreal opAscent = op->ascent - shift;
+        const qreal opDescent = op->descent + shift;
+        const qreal ow = op->width;
 
-        Atom base;
-        base.cls = Cls::Op;
-        if (!limits) {
-            base.box = std::move(opBox);
-            if (n.sup.empty() && n.sub.empty()) return base;
-            return scripts(std::move(base), n.sup.empty() ? nullptr : &n.sup.front(),
-                           n.sub.empty() ? nullptr : &n.sub.front(), st);
-        }
-
-        const Style ss = scriptStyle(st);
-        std::unique_ptr<Box> upper = n.sup.empty() ? nullptr : node(n.sup.front(), ss).box;
-        std::unique_ptr<Box> lower = n.sub.empty() ? nullptr : node(n.sub.front(), ss).box;
-        qreal w = opBox->width;
+        const Style ss = ScriptStyle(st);
+        std::unique_ptr<Box> upper = n.sup.empty() ? nullptr : NodeAtom(n.sup.front(), ss).box;
+        std::unique_ptr<Box> lower = n.sub.empty() ? nullptr : NodeAtom(n.sub.front(), ss).box;
+        qreal w = ow;
         if (upper) w = std::max(w, upper->width);
         if (lower) w = std::max(w, lower->width);
         auto box = std::make_unique<Compound>();
-        box->ascent = opBox->ascent;
-        box->descent = opBox->descent;
+        box->ascent = opAscent;
+        box->descent = opDescent;
         if (upper) {
-            const qreal y = -std::ceil(opBox->ascent) - 2 - std::ceil(upper->descent);
+            const qreal y = -std::ceil(opAscent) - kLimitGapPx - std::ceil(upper->descent);
             box->ascent = -y + upper->ascent;
             const qreal uw = upper->width;
-            box->place(std::move(upper), (w - uw) / 2, y);
+            box->Place(std::move(upper), (w - uw) / 2, y);
         }
         if (lower) {
-            const qreal y = std::ceil(opBox->descent) + 2 + std::ceil(lower->ascent);
+            const qreal y = std::ceil(opDescent) + kLimitGapPx + std::ceil(lower->ascent);
             box->descent = y + lower->descent;
             const qreal lw = lower->width;
-            box->place(std::move(lower), (w - lw) / 2, y);
+            box->Place(std::move(lower), (w - lw) / 2, y);
         }
-        const qreal ow = opBox->width;
-        box->place(std::move(opBox), (w - ow) / 2, 0);
+        box->Place(std::move(op), (w - ow) / 2, shift);
         box->width = w;
-        base.box = std::move(box);
-        return base;
-    }
-
-    Atom cases(const Node& n, Style st) {
-        struct Row {
-            std::vector<std::unique_ptr<Box>> cells;
-            qreal ascent = 0;
-            qreal descent = 0;
-        };
-        std::vector<Row> rows;
-        std::vector<qreal> colWidth;
-        for (const Node& r : n.children) {
-            Row row;
-            for (const Node& cell : r.children) {
-                std::unique_ptr<Box> b = node(cell, Style::T).box;
-                const size_t col = row.cells.size();
-                if (colWidth.size() <= col) colWidth.push_back(0);
-                colWidth[col] = std::max(colWidth[col], b->width);
-                row.ascent = std::max(row.ascent, b->ascent);
-                row.descent = std::max(row.descent, b->descent);
-                row.cells.push_back(std::move(b));
-            }
-            rows.push_back(std::move(row));
-        }
-
-        const qreal rowGap = 3;
-        const qreal lineSkip = std::round(1.2 * em(st));
-        std::vector<qreal> baseline(rows.size(), 0);
-        for (size_t r = 1; r < rows.size(); ++r) {
-            baseline[r] = baseline[r - 1] +
-                          std::max(std::ceil(rows[r - 1].descent + rows[r].ascent + rowGap), lineSkip);
-        }
-        const qreal top = -rows.front().ascent;
-        const qreal bottom = baseline.back() + rows.back().descent;
-        const qreal shift = std::round(-axis(st) - (top + bottom) / 2);
-
-        auto box = std::make_unique<Compound>();
-        const qreal braceTop = std::floor(top + shift) - 1;
-        const qreal braceBottom = std::ceil(bottom + shift) + 1;
-        qreal x = drawDelimiter(*box, u'{', 0, braceTop, braceBottom, st) + 2;
-        const qreal colGap = std::round(0.6 * em(st));
-        for (size_t col = 0; col < colWidth.size(); ++col) {
-            for (size_t r = 0; r < rows.size(); ++r) {
-                if (col < rows[r].cells.size()) box->place(std::move(rows[r].cells[col]), x, baseline[r] + shift);
-            }
-            x += colWidth[col] + (col + 1 < colWidth.size() ? colGap : 0);
-        }
-        box->width = x + 1;
-        box->ascent = -braceTop;
-        box->descent = braceBottom;
         Atom a;
         a.box = std::move(box);
-        a.cls = Cls::Inner;
+        a.cls = Cls::Op;
         return a;
     }
 };
 
 }  // namespace
 
-std::unique_ptr<Box> typeset(const QString& markup, const MathFonts& fonts, int basePx) {
+std::unique_ptr<Box> Typeset(const QString& markup, const MathFonts& fonts, int basePx) {
     Parser parser(markup);
-    const std::vector<Node> items = parser.parse();
+    const std::vector<Node> items = parser.Parse();
     Typesetter typesetter(fonts, basePx);
-    return typesetter.run(items);
+    return typesetter.Run(items);
 }
 
 }  // namespace pelmora::pic

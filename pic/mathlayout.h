@@ -1,17 +1,17 @@
+#pragma once
 // A small typesetter for the formulas on the distribution pictures.
 //
 // It reads a TeX-like markup and builds a tree of boxes that can be painted
-// with QPainter. Only what the pictures need is supported:
+// with QPainter. Only what the pictures use is supported:
 //
 //   x^{...}  x_{...}        superscript and subscript (one character or a group)
-//   \frac{a}{b}  \dfrac      fraction with a bar (\dfrac keeps full-size parts)
+//   \frac{a}{b}              fraction with a bar
 //   \binom{n}{k}             binomial coefficient
 //   \sqrt{...}               square root with a drawn radical sign
-//   \left( ... \right)       parentheses (or [ ] | .) that grow with their content
+//   \left( ... \right)       parentheses that grow with their content
 //   \sum_{i=1}^{n}           summation sign, limits above and below
-//   \cases{a & b \\ c & d}   left brace with rows and aligned columns
 //   \text{...}               upright words in the sans face, spaces kept
-//   \, \: \; \! \quad \qquad \  spacing; \ldots; \{ \}
+//   \, \; \quad              thin, thick and em spaces; \ldots
 //
 // Letters follow the mathematical habit: a single Latin letter is italic, a
 // run of two or more (ln, Exp) is an upright operator name, lower-case Greek
@@ -21,24 +21,19 @@
 // as the minus sign U+2212 and '~' as the "distributed as" relation.
 //
 // Faults in the markup (unknown command, unbalanced braces, a character the
-// font does not have) raise FormulaError instead of drawing something wrong.
-#pragma once
+// font does not have) throw pelmora::Error instead of drawing something wrong.
 
 #include <QFont>
 #include <QPointF>
 #include <QString>
 
 #include <memory>
-#include <stdexcept>
+
+#include "engine/error.h"
 
 class QPainter;
 
 namespace pelmora::pic {
-
-class FormulaError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // A laid-out piece of a formula. Coordinates: x to the right, y downwards,
 // the origin on the left end of the baseline; ascent is the extent above the
@@ -49,8 +44,8 @@ struct Box {
     qreal descent = 0;
 
     virtual ~Box() = default;
-    virtual void draw(QPainter& painter, QPointF origin) const = 0;
-    qreal height() const { return ascent + descent; }
+    virtual void Draw(QPainter& painter, QPointF origin) const = 0;
+    qreal Height() const { return ascent + descent; }
 };
 
 struct MathFonts {
@@ -60,6 +55,6 @@ struct MathFonts {
 
 // Lays out one line of markup at a base size of basePx pixels. Scripts are
 // set smaller, fractions in the line keep the base size for their parts.
-std::unique_ptr<Box> typeset(const QString& markup, const MathFonts& fonts, int basePx);
+std::unique_ptr<Box> Typeset(const QString& markup, const MathFonts& fonts, int basePx);
 
 }  // namespace pelmora::pic
