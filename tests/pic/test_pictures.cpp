@@ -15,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -281,6 +284,63 @@ TEST_F(WrittenPictures, InkStaysInsideAndIsDarkOnLight) {
         }
         EXPECT_GE(dark, 80) << row.file;
         EXPECT_GE(light, image.width() * image.height() * 3 / 4) << row.file;
+    }
+}
+
+// The double-size picture is the same drawing, not another layout: averaged
+// over blocks of 2 x 2 pixels it gives the picture of the window's size within
+// the blur of two JPEG encodings. (The pictures differ by 15 to 25 levels of
+// grey per ink pixel; the same drawing one pixel off by about 200.)
+TEST_F(WrittenPictures, DoubleSizeIsTheSameDrawing) {
+    for (const Row& row : rows()) {
+        const QImage small = LoadJpegFile(path(row.file));
+        const QImage large = LoadJpegFile(doublePath(row.file));
+        ASSERT_EQ(large.size(), small.size() * 2) << row.file;
+        long long difference = 0;
+        long long ink = 0;
+        for (int y = 0; y < small.height(); ++y) {
+            for (int x = 0; x < small.width(); ++x) {
+                const int average = (luminance(large, 2 * x, 2 * y) + luminance(large, 2 * x + 1, 2 * y) +
+                                     luminance(large, 2 * x, 2 * y + 1) + luminance(large, 2 * x + 1, 2 * y + 1)) /
+                                    4;
+                difference += std::abs(average - luminance(small, x, y));
+                ink += luminance(small, x, y) < 160;
+            }
+        }
+        ASSERT_GT(ink, 0) << row.file;
+        EXPECT_LT(double(difference) / double(ink), 40) << row.file;
+    }
+}
+
+// Each line of Beta and F (which explain a construction in three lines)
+// stands at least kLegiblePx high in the window: the rows from the first to
+// the last holding ink within the line's place, at the size shown. Lines of
+// small type (11 pixels) come to about 10 rows; lines set at the formula size
+// (13 pixels) with their parentheses, scripts or capitals and descenders to 12
+// or more.
+TEST_F(WrittenPictures, LinesOfTheConstructionPicturesAreLegible) {
+    constexpr int kLegiblePx = 12;
+    for (const char* file : {"beta.jpg", "f.jpg"}) {
+        const auto picture = std::find_if(FormulaPictures().begin(), FormulaPictures().end(),
+                                          [&](const FormulaPicture& p) { return std::string(p.file) == file; });
+        ASSERT_NE(picture, FormulaPictures().end()) << file;
+        const QImage image = LoadJpegFile(path(file));
+        const std::vector<PlacedLine> lines = LayOutPicture(*picture, fonts());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const int top = int(lines[i].origin.y() - std::ceil(lines[i].box->ascent));
+            const int bottom = int(lines[i].origin.y() + std::ceil(lines[i].box->descent));
+            int first = -1;
+            int last = -1;
+            for (int y = std::max(top, 0); y < std::min(bottom, image.height()); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (luminance(image, x, y) >= 160) continue;
+                    if (first < 0) first = y;
+                    last = y;
+                    break;
+                }
+            }
+            EXPECT_GE(last - first + 1, kLegiblePx) << file << " line " << i + 1;
+        }
     }
 }
 
