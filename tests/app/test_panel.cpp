@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <jpeglib.h>
@@ -229,6 +230,78 @@ private Q_SLOTS:
         QVERIFY(f.Button1->isEnabled());
         QCOMPARE(f.Image2->picture(), before);
         QCOMPARE(f.Image2->size(), PictureSize(12));
+    }
+
+    // The picture for the screen: the double-size file where the device pixel
+    // ratio is above 1, at the same size on the screen; the picture of the
+    // window's size (and its errors) otherwise.
+    void pictureForTheScreen_data() {
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<QString>("single");  // what gamma.jpg is
+        QTest::addColumn<QString>("twice");   // what gamma@2x.jpg is
+        QTest::addColumn<QString>("shown");   // "single", "twice" or the error box's text (%1: the path)
+        QTest::newRow("ratio 1") << 1.0 << "picture" << "picture" << "single";
+        QTest::newRow("ratio 1.25") << 1.25 << "picture" << "picture" << "twice";
+        QTest::newRow("ratio 2") << 2.0 << "picture" << "picture" << "twice";
+        QTest::newRow("2x missing") << 2.0 << "picture" << "missing" << "single";
+        QTest::newRow("2x damaged") << 2.0 << "picture" << "text" << "single";
+        QTest::newRow("2x not twice the size") << 2.0 << "picture" << "same size" << "single";
+        QTest::newRow("1x missing") << 2.0 << "missing" << "picture" << CannotOpen("%1", "No such file or directory");
+        QTest::newRow("1x damaged") << 2.0 << "text" << "picture" << JpegError(JERR_NO_SOI);
+    }
+    void pictureForTheScreen() {
+        QFETCH(double, ratio);
+        QFETCH(QString, single);
+        QFETCH(QString, twice);
+        QFETCH(QString, shown);
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/gamma.jpg");
+        QCOMPARE(pelmora::app::DoubleSizePath(path), dir.path() + QStringLiteral("/gamma@2x.jpg"));
+        const QSize size(196, 68);
+        auto make = [](const QString& file, const QString& kind, QSize pixels) {
+            if (kind == QLatin1String("picture")) QVERIFY(WriteFile(file, MakeJpeg(pixels.width(), pixels.height(), 0)));
+            if (kind == QLatin1String("same size")) QVERIFY(WriteFile(file, MakeJpeg(196, 68, 0)));
+            if (kind == QLatin1String("text")) QVERIFY(WriteFile(file, "Not a picture at all"));
+        };
+        make(path, single, size);
+        make(pelmora::app::DoubleSizePath(path), twice, size * 2);
+        QImage picture;
+        QString error;
+        try {
+            picture = pelmora::app::LoadFormulaPicture(path, ratio);
+        } catch (const pelmora::Error& e) {
+            error = QString::fromStdString(e.message()) + QLatin1Char('.');
+        }
+        if (shown != QLatin1String("single") && shown != QLatin1String("twice")) {
+            QCOMPARE(error, shown.arg(path));
+            return;
+        }
+        QCOMPARE(error, QString());
+        const bool sharp = shown == QLatin1String("twice");
+        QCOMPARE(picture.size(), sharp ? size * 2 : size);
+        QCOMPARE(picture.devicePixelRatio(), sharp ? 2.0 : 1.0);
+        QCOMPARE(picture.deviceIndependentSize(), QSizeF(size));
+    }
+
+    // The window on a screen of device pixel ratio 2 (ctest runs this one
+    // with QT_SCALE_FACTOR=2): Image2 keeps the picture's size in the window
+    // and holds the double-size picture's pixels.
+    void denseScreenShowsTheSharpPicture() {
+        ExeFolder dense;
+        QVERIFY(WriteFile(pelmora::app::DoubleSizePath(dense.picturePath(11)),
+                          MakeJpeg(2 * PictureSize(11).width(), 2 * PictureSize(11).height(), 0)));
+        ErrorCapture errors;
+        Window w(dense);
+        TForm1& f = *w.form1;
+        if (f.Image2->devicePixelRatioF() <= 1) QSKIP("needs a device pixel ratio above 1 (QT_SCALE_FACTOR=2)");
+        ClickRow(f, 11);
+        QCOMPARE(errors.texts, QStringList());
+        QCOMPARE(f.Image2->size(), PictureSize(11));
+        QCOMPARE(f.Image2->picture().size(), PictureSize(11) * 2);
+        ClickRow(f, 12);  // no double-size picture: the picture itself
+        QCOMPARE(errors.texts, QStringList());
+        QCOMPARE(f.Image2->size(), PictureSize(12));
+        QCOMPARE(f.Image2->picture().size(), PictureSize(12));
     }
 };
 
