@@ -106,7 +106,6 @@ QMenu* TMenuToolBar::OpenMenu() const { return open_ >= 0 ? entries_[std::size_t
 // Every event of the application passes here: the bar answers keys typed in
 // its window and in its open menu, the mouse on its buttons and its menu.
 bool TMenuToolBar::eventFilter(QObject* watched, QEvent* event) {
-    const bool inMenu = open_ >= 0 && watched == entries_[std::size_t(open_)].menu;
     switch (event->type()) {
     case QEvent::Shortcut:  // Alt and a button's letter
         if (const int index = IndexOf(watched); index >= 0) {
@@ -114,49 +113,62 @@ bool TMenuToolBar::eventFilter(QObject* watched, QEvent* event) {
             Open(index, true);
             return true;
         }
-        break;
+        return false;
     case QEvent::ShortcutOverride:
-        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Alt) altAlone_ = false;
-        break;
     case QEvent::KeyPress:
-        if (inMenu) return MenuKey(static_cast<QKeyEvent*>(event));
-        if (QApplication::activePopupWidget() == nullptr && InWindow(watched))
-            return WindowKey(static_cast<QKeyEvent*>(event));
-        break;
     case QEvent::KeyRelease:
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt && (inMenu || InWindow(watched))) {
-            altDown_ = false;
-            if (altAlone_) AltReleased();
-            altAlone_ = false;
-            UpdateCues();
-        }
-        break;
+        return KeyEvent(watched, static_cast<QKeyEvent*>(event));
     case QEvent::MouseButtonPress:
-        altAlone_ = false;
-        if (inMenu) return MenuMousePress(static_cast<QMouseEvent*>(event));
-        if (const int index = IndexOf(watched); index >= 0) {
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) Open(index, false);
-            return true;
-        }
-        if (hot_ >= 0 && InWindow(watched)) SetHot(-1);
-        break;
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
-        if (IndexOf(watched) >= 0) return true;  // the press did all there is to do
-        break;
     case QEvent::MouseMove:
-        if (inMenu) MenuMouseMove(static_cast<QMouseEvent*>(event));
-        break;
+        return MouseEvent(watched, static_cast<QMouseEvent*>(event));
     case QEvent::WindowDeactivate:
         if (watched == window()) {
             altDown_ = altAlone_ = false;
             SetHot(-1);
         }
-        break;
+        return false;
     default:
-        break;
+        return false;
+    }
+}
+
+bool TMenuToolBar::KeyEvent(QObject* watched, QKeyEvent* key) {
+    const bool inMenu = watched == OpenMenu();
+    if (key->type() == QEvent::ShortcutOverride) {
+        if (key->key() != Qt::Key_Alt) altAlone_ = false;
+    } else if (key->type() == QEvent::KeyPress) {
+        if (inMenu) return MenuKey(key);
+        if (QApplication::activePopupWidget() == nullptr && InWindow(watched)) return WindowKey(key);
+    } else if (key->key() == Qt::Key_Alt && (IsMenu(watched) || InWindow(watched))) {
+        altDown_ = false;
+        if (altAlone_) AltReleased();
+        altAlone_ = false;
+        UpdateCues();
     }
     return false;
+}
+
+bool TMenuToolBar::MouseEvent(QObject* watched, QMouseEvent* mouse) {
+    const bool inMenu = watched == OpenMenu();
+    const bool onButton = IndexOf(watched) >= 0;
+    switch (mouse->type()) {
+    case QEvent::MouseButtonPress:
+        altAlone_ = false;
+        if (inMenu) return MenuMousePress(mouse);
+        if (onButton) {
+            if (mouse->button() == Qt::LeftButton) Open(IndexOf(watched), false);
+            return true;
+        }
+        if (hot_ >= 0 && InWindow(watched)) SetHot(-1);
+        return false;
+    case QEvent::MouseMove:
+        if (inMenu) MenuMouseMove(mouse);
+        return false;
+    default:
+        return onButton;  // the press did all there is to do
+    }
 }
 
 bool TMenuToolBar::WindowKey(QKeyEvent* key) {
@@ -222,7 +234,11 @@ bool TMenuToolBar::MenuKey(QKeyEvent* key) {
     case Qt::Key_F10:
         menu->hide();
         return true;
-    default:
+    default:  // Alt and another button's letter; the menu answers letters alone
+        if (const int index = IndexOfLetter(key->text()); index >= 0 && key->modifiers() & Qt::AltModifier) {
+            Open(index, true);
+            return true;
+        }
         return false;
     }
 }
@@ -301,6 +317,12 @@ int TMenuToolBar::IndexOf(const QObject* object) const {
     for (std::size_t i = 0; i < entries_.size(); ++i)
         if (entries_[i].button == object) return int(i);
     return -1;
+}
+
+bool TMenuToolBar::IsMenu(const QObject* object) const {
+    for (const Entry& entry : entries_)
+        if (entry.menu == object) return true;
+    return false;
 }
 
 int TMenuToolBar::IndexOfLetter(const QString& text) const {

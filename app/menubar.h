@@ -53,6 +53,8 @@ private:
         QChar letter;  // upper case; null when the caption has none
     };
 
+    bool KeyEvent(QObject* watched, QKeyEvent* key);
+    bool MouseEvent(QObject* watched, QMouseEvent* mouse);
     bool WindowKey(QKeyEvent* key);
     bool MenuKey(QKeyEvent* key);
     bool MenuMousePress(QMouseEvent* mouse);
@@ -64,6 +66,7 @@ private:
     void SetHot(int index);
     void UpdateCues();
     int IndexOf(const QObject* object) const;
+    bool IsMenu(const QObject* object) const;
     int IndexOfLetter(const QString& text) const;
     int IndexAt(const QPoint& global) const;
     bool InWindow(const QObject* object) const;

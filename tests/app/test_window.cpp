@@ -237,9 +237,10 @@ private Q_SLOTS:
         QTest::addColumn<QList<QKeyCombination>>("keys");
         QTest::addColumn<QStringList>("states");
         QTest::addColumn<QStringList>("commands");
-        QTest::newRow("Alt+F opens File, Escape twice leaves")
-            << QList<K>{K(Qt::AltModifier, Qt::Key_F), K(Qt::Key_Escape), K(Qt::Key_Escape)}
-            << QStringList{"File>Save*", "bar:File*", "-"} << QStringList{};
+        QTest::newRow("Alt+F opens File, Alt+H Help, Escape twice leaves")
+            << QList<K>{K(Qt::AltModifier, Qt::Key_F), K(Qt::AltModifier, Qt::Key_H), K(Qt::Key_Escape),
+                        K(Qt::Key_Escape)}
+            << QStringList{"File>Save*", "Help>Manual*", "bar:Help*", "-"} << QStringList{};
         QTest::newRow("F10, arrows, Help, Manual")
             << QList<K>{K(Qt::Key_F10), K(Qt::Key_Right), K(Qt::Key_Down), K(Qt::Key_Return)}
             << QStringList{"bar:File*", "bar:Help*", "Help>Manual*", "-"} << QStringList{"Manual"};
