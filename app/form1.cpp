@@ -51,18 +51,6 @@ QString RunSaveDialog(QWidget* owner, const QString& lastName) {
     return dialog.selectedFiles().first();
 }
 
-QToolButton* MenuButton(const QString& caption, QMenu* menu, QWidget* parent, int left) {
-    auto* button = new QToolButton(parent);
-    button->setText(caption);
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setMenu(menu);
-    button->setPopupMode(QToolButton::InstantPopup);
-    button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
-    button->setGeometry(left, 2, button->fontMetrics().horizontalAdvance(caption) + 14, 21);
-    return button;
-}
-
 QToolButton* GlyphButton(const QString& name, const QPixmap& glyph, const QString& hint, QWidget* parent, int left) {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
@@ -102,6 +90,7 @@ void SetDecimalSeparatorSource(std::function<QString()> source) { DecimalSeparat
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     Form1 = this;
+    UseLook();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Pelmora 8.5"));
     setFont(DefaultFont());
@@ -152,6 +141,8 @@ void TForm1::CreateMenus() {
     Copy1 = MenuItem(PopupMenu1, QStringLiteral("Copy1"), QStringLiteral("Copy"));
     N3 = MenuSeparator(PopupMenu1, QStringLiteral("N3"));
     Clear3 = MenuItem(PopupMenu1, QStringLiteral("Clear3"), QStringLiteral("Clear"));
+
+    for (QMenu* menu : {File1, Help1, PopupMenu1}) AssignAccelerators(menu);
 }
 
 void TForm1::CreateCoolBar() {
@@ -159,13 +150,11 @@ void TForm1::CreateCoolBar() {
     CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
     CoolBar1->setGeometry(0, 0, 599, 57);
 
-    ToolBar1 = new QWidget(CoolBar1);
+    ToolBar1 = new TMenuToolBar(CoolBar1);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setGeometry(9, 0, 582, 25);
-    File1Button = MenuButton(File1->title(), File1, ToolBar1, 0);
-    File1Button->setObjectName(QStringLiteral("File1Button"));
-    Help1Button = MenuButton(Help1->title(), Help1, ToolBar1, File1Button->geometry().right() + 1);
-    Help1Button->setObjectName(QStringLiteral("Help1Button"));
+    File1Button = ToolBar1->AddMenu(File1, QStringLiteral("File1Button"));
+    Help1Button = ToolBar1->AddMenu(Help1, QStringLiteral("Help1Button"));
 
     ToolBar2 = new QWidget(CoolBar1);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
@@ -185,6 +174,24 @@ void TForm1::CreateControls() {
     Image1->setPicture(GradientBitmap());
     Image1->lower();
 
+    CreateDistributionList();
+
+    Image2 = new TImage(TImage::AutoSize, this);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    Image2->move(192, 72);
+
+    CreateSettingPanel();
+
+    Button1 = new QPushButton(QStringLiteral("Generate"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(216, 408, 129, 25);
+    Button1->setFont(ArialFont(true, true));
+    SetColour(Button1, QPalette::ButtonText, kMaroon);
+
+    CreateOutputPane();
+}
+
+void TForm1::CreateDistributionList() {
     GroupBox1 = new QGroupBox(QStringLiteral("Distribution"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(8, 64, 169, 401);
@@ -202,11 +209,9 @@ void TForm1::CreateControls() {
         auto* item = new QListWidgetItem(QString::fromUtf8(row.caption), ListBox1);
         item->setSizeHint(QSize(ListBox1->viewport()->width(), 16));
     }
+}
 
-    Image2 = new TImage(TImage::AutoSize, this);
-    Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->move(192, 72);
-
+void TForm1::CreateSettingPanel() {
     GroupBox2 = new QGroupBox(QStringLiteral("Setting"), this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2->setGeometry(208, 144, 145, 249);
@@ -227,13 +232,9 @@ void TForm1::CreateControls() {
     LabeledEdit5 = field(QStringLiteral("LabeledEdit5"), QStringLiteral("min"), 104);
     LabeledEdit6 = field(QStringLiteral("LabeledEdit6"), QStringLiteral("max"), 152);
     LabeledEdit7 = field(QStringLiteral("LabeledEdit7"), QStringLiteral("m (min<m<max)"), 200);
+}
 
-    Button1 = new QPushButton(QStringLiteral("Generate"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(216, 408, 129, 25);
-    Button1->setFont(ArialFont(true, true));
-    SetColour(Button1, QPalette::ButtonText, kMaroon);
-
+void TForm1::CreateOutputPane() {
     RichEdit1 = new QPlainTextEdit(this);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setGeometry(392, 64, 201, 401);

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/controls.h"
+#include "app/menubar.h"
 
 class TForm2;
 
@@ -26,7 +27,7 @@ public:
 
     // Controls, under their component names (also their object names).
     pelmora::app::TCoolBar* CoolBar1;
-    QWidget* ToolBar1;
+    pelmora::app::TMenuToolBar* ToolBar1;
     QToolButton* File1Button;
     QToolButton* Help1Button;
     QWidget* ToolBar2;
@@ -110,6 +111,9 @@ private:
     void CreateCoolBar();
     void CreateMenus();
     void CreateControls();
+    void CreateDistributionList();
+    void CreateSettingPanel();
+    void CreateOutputPane();
     void ConnectHandlers();
     void SetTabOrder();
 };

@@ -36,8 +36,10 @@ const StaticText kTexts[] = {
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     Form2 = this;
+    UseLook();
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Manual"));
+    setWindowIcon(ProgramIcon());
     setFont(DefaultFont());
     setWindowModality(Qt::ApplicationModal);
     setAttribute(Qt::WA_QuitOnClose, false);

@@ -21,6 +21,18 @@ QFont ArialFont(bool bold = false, bool italic = false);
 // The windows' default font: MS Sans Serif of 11 pixels, or the closest sans face.
 QFont DefaultFont();
 
+// Installs the program's look for the whole application, once (the windows'
+// constructors call it): the platform's style with group box captions set on
+// the frame's top line and accelerator letters underlined only while
+// keyboard cues are shown, and the windows' default font for menus and
+// message boxes.
+void UseLook();
+
+// Whether accelerator letters are underlined; the menu tool bar shows them
+// while the keyboard works the menus. The caller repaints what shows letters.
+void SetKeyboardCues(bool shown);
+bool KeyboardCues();
+
 // The program's icon: a bell curve on the background gradient.
 QIcon ProgramIcon();
 

@@ -2,10 +2,14 @@
 //   pelmora-screenshot <folder>
 // 1-start.png (the main window at start), 2-gamma.png (after selecting
 // "Gamma"), 3-generated.png (after generating values), 4-manual.png (the
-// manual window). Errors are written to standard error instead of a box.
+// manual window), 5-file-menu.png (the File menu opened from the keyboard,
+// F10 then Down, its letters underlined). Errors are written to standard
+// error instead of a box.
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
+#include <QPainter>
 #include <cstdio>
 
 #include "app/errorbox.h"
@@ -17,15 +21,45 @@ namespace {
 
 uint64_t CountingClock(void* context) { return ++*static_cast<uint64_t*>(context); }
 
-bool Save(QWidget* window, const QDir& folder, const char* name) {
-    QCoreApplication::processEvents();
+bool SavePicture(const QPixmap& picture, const QDir& folder, const char* name) {
     const QString path = folder.filePath(QString::fromUtf8(name));
-    if (!window->grab().save(path)) {
+    if (!picture.save(path)) {
         std::fprintf(stderr, "pelmora-screenshot: cannot write %s\n", qPrintable(path));
         return false;
     }
     std::printf("%s\n", qPrintable(path));
     return true;
+}
+
+bool Save(QWidget* window, const QDir& folder, const char* name) {
+    QCoreApplication::processEvents();
+    return SavePicture(window->grab(), folder, name);
+}
+
+void Type(QWidget* window, Qt::Key key) {
+    QWidget* target = QApplication::activePopupWidget();
+    if (target == nullptr) target = window->focusWidget();
+    if (target == nullptr) target = window;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+}
+
+// The main window with its File menu dropped down from the keyboard; the
+// menu, a window of its own, is painted over the main window's picture.
+bool SaveFileMenu(TForm1& form1, const QDir& folder, const char* name) {
+    Type(&form1, Qt::Key_F10);
+    Type(&form1, Qt::Key_Down);
+    QCoreApplication::processEvents();
+    QPixmap picture = form1.grab();
+    {
+        QPainter painter(&picture);
+        painter.drawPixmap(form1.File1->pos() - form1.mapToGlobal(QPoint(0, 0)), form1.File1->grab());
+    }
+    Type(&form1, Qt::Key_Escape);
+    Type(&form1, Qt::Key_Escape);
+    return SavePicture(picture, folder, name);
 }
 
 }  // namespace
@@ -50,6 +84,7 @@ int main(int argc, char* argv[]) {
     TForm1 form1;
     TForm2 form2;
     form1.show();
+    QApplication::setActiveWindow(&form1);
     bool ok = Save(&form1, folder, "1-start.png");
 
     form1.ListBox1->setCurrentRow(11);
@@ -64,5 +99,8 @@ int main(int argc, char* argv[]) {
 
     form2.show();
     ok &= Save(&form2, folder, "4-manual.png");
+    form2.hide();
+
+    ok &= SaveFileMenu(form1, folder, "5-file-menu.png");
     return ok ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "app/gradient.h"
+#include "app/look.h"
 #include "support.h"
 
 using namespace testing_app;
@@ -58,6 +59,7 @@ private Q_SLOTS:
         QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
         QCOMPARE(form.Image1->geometry(), QRect(0, 0, 513, 332));
         QCOMPARE(form.Image1->picture(), pelmora::app::GradientBitmap());
+        QCOMPARE(form.windowIcon().pixmap(32).toImage(), pelmora::app::ProgramIcon().pixmap(32).toImage());
         QVERIFY(form.findChildren<QAbstractButton*>().isEmpty());
         form.resize(600, 400);
         QCOMPARE(form.size(), QSize(513, 332));

@@ -1,12 +1,15 @@
 // The main window as it starts: its controls, menus, tool bars, fixed size,
-// tab order, and the error box with the application title.
+// tab order, the keyboard on the menus, and the error box with the
+// application title.
 
+#include <QLabel>
 #include <QMenu>
 #include <QTimer>
 #include <QTest>
 #include <QToolButton>
 
 #include "app/errorbox.h"
+#include "app/look.h"
 #include "support.h"
 
 using namespace testing_app;
@@ -16,8 +19,33 @@ namespace {
 QStringList ActionTexts(const QMenu* menu) {
     QStringList texts;
     for (const QAction* a : menu->actions())
-        texts << (a->isSeparator() ? QStringLiteral("-") : a->text()) + QLatin1Char('=') + a->objectName();
+        texts << (a->isSeparator() ? QStringLiteral("-") : a->iconText()) + QLatin1Char('=') + a->objectName();
     return texts;
+}
+
+// What the keyboard is on: the open menu and its selected item ("File>Save"),
+// the hot button of the tool bar ("bar:Help"), or neither ("-"); "*" when the
+// accelerator letters are underlined.
+QString MenuState(const TForm1& f) {
+    QString state = QStringLiteral("-");
+    if (QMenu* menu = f.ToolBar1->OpenMenu())
+        state = menu->title() + QLatin1Char('>') + (menu->activeAction() ? menu->activeAction()->iconText() : "");
+    else if (QToolButton* hot = f.ToolBar1->HotButton())
+        state = QStringLiteral("bar:") + QString(hot->text()).remove(QLatin1Char('&'));
+    return pelmora::app::KeyboardCues() ? state + QLatin1Char('*') : state;
+}
+
+// A key typed as a user does: to the open menu, else to the focused widget.
+void Type(TForm1& f, QKeyCombination key) {
+    QWidget* target = QApplication::activePopupWidget();
+    if (target == nullptr) target = QApplication::focusWidget();
+    if (target == nullptr) target = &f;
+    QTest::keyClick(target, key.key(), key.keyboardModifiers());
+}
+
+void Activate(TForm1& f) {
+    QApplication::setActiveWindow(&f);
+    QVERIFY(QTest::qWaitForWindowActive(&f));
 }
 
 }  // namespace
@@ -67,9 +95,9 @@ private Q_SLOTS:
         for (QMenu* menu : {f.File1, f.Help1, f.PopupMenu1})
             for (const QAction* a : menu->actions()) QVERIFY(a->shortcut().isEmpty());
         // ToolBar1 shows the main menu as two flat buttons that drop it down.
-        QCOMPARE(f.File1Button->text(), QStringLiteral("File"));
+        QCOMPARE(f.File1->title(), QStringLiteral("File"));
         QCOMPARE(f.File1Button->menu(), f.File1);
-        QCOMPARE(f.Help1Button->text(), QStringLiteral("Help"));
+        QCOMPARE(f.Help1->title(), QStringLiteral("Help"));
         QCOMPARE(f.Help1Button->menu(), f.Help1);
         for (QToolButton* b : {f.File1Button, f.Help1Button}) {
             QVERIFY(b->autoRaise());
@@ -148,19 +176,197 @@ private Q_SLOTS:
         ClickRow(f, 2);  // Bernoulli-Gauss shows all three parameter fields
         QCOMPARE(walk(), QStringList({"RichEdit1", "LabeledEdit2", "LabeledEdit5", "LabeledEdit6", "LabeledEdit7",
                                       "Button1", "ListBox1", "RichEdit1"}));
-        for (QWidget* bar : {f.ToolBar1, f.ToolBar2})
+        for (QWidget* bar : {static_cast<QWidget*>(f.ToolBar1), f.ToolBar2})
             for (auto* b : bar->findChildren<QToolButton*>()) QCOMPARE(b->focusPolicy(), Qt::NoFocus);
     }
 
-    // "Exit" closes the main window, and that ends the event loop, the
-    // hidden manual window notwithstanding.
-    void exitEndsTheProgram() {
+
+    // The letters the platform's rule picks: the first letter of the caption
+    // not yet taken in the same menu.
+    void acceleratorLetters_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("File") << "File1Button" << "&File";
+        QTest::newRow("Help") << "Help1Button" << "&Help";
+        QTest::newRow("File, Save") << "Save1" << "&Save";
+        QTest::newRow("File, Copy") << "Clear1" << "&Copy";
+        QTest::newRow("File, Clear") << "Clear2" << "C&lear";
+        QTest::newRow("File, Exit") << "Exit1" << "&Exit";
+        QTest::newRow("Help, Manual") << "Manual1" << "&Manual";
+        QTest::newRow("Help, Homepage") << "Register1" << "&Homepage";
+        QTest::newRow("pane, Save") << "Save2" << "&Save";
+        QTest::newRow("pane, Copy") << "Copy1" << "&Copy";
+        QTest::newRow("pane, Clear") << "Clear3" << "C&lear";
+    }
+    void acceleratorLetters() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
         Window w(folder);
+        if (auto* button = w.form1->findChild<QToolButton*>(name)) {
+            QCOMPARE(button->text(), text);
+            QVERIFY(button->toolTip().isEmpty());
+        } else {
+            auto* action = w.form1->findChild<QAction*>(name);
+            QVERIFY(action != nullptr);
+            QCOMPARE(action->text(), text);
+            QCOMPARE(action->toolTip(), QString(text).remove(QLatin1Char('&')));
+        }
+    }
+
+    void acceleratorRule_data() {
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<QStringList>("marked");
+        QTest::newRow("first letters") << QStringList{"Save", "Copy"} << QStringList{"&Save", "&Copy"};
+        QTest::newRow("taken letter skipped") << QStringList{"Copy", "Clear", "Close"}
+                                              << QStringList{"&Copy", "C&lear", "Cl&ose"};
+        QTest::newRow("case does not count") << QStringList{"exit", "Edit"} << QStringList{"&exit", "E&dit"};
+        QTest::newRow("blanks and signs skipped") << QStringList{"Ab", "- a+B c"} << QStringList{"&Ab", "- a+&B c"};
+        QTest::newRow("none free") << QStringList{"Ab", "ba", "AB"} << QStringList{"&Ab", "&ba", "AB"};
+        QTest::newRow("ampersand doubled") << QStringList{"R&D"} << QStringList{"&R&&D"};
+    }
+    void acceleratorRule() {
+        QFETCH(QStringList, captions);
+        QFETCH(QStringList, marked);
+        QCOMPARE(pelmora::app::AcceleratedCaptions(captions), marked);
+    }
+
+    // The tool bar stands in for a menu bar. One row per sequence of keys:
+    // where the keyboard is after each key, and the commands they ran.
+    void keyboardOnTheMenus_data() {
+        using K = QKeyCombination;
+        QTest::addColumn<QList<QKeyCombination>>("keys");
+        QTest::addColumn<QStringList>("states");
+        QTest::addColumn<QStringList>("commands");
+        QTest::newRow("Alt+F opens File, Alt+H Help, Escape twice leaves")
+            << QList<K>{K(Qt::AltModifier, Qt::Key_F), K(Qt::AltModifier, Qt::Key_H), K(Qt::Key_Escape),
+                        K(Qt::Key_Escape)}
+            << QStringList{"File>Save*", "Help>Manual*", "bar:Help*", "-"} << QStringList{};
+        QTest::newRow("F10, arrows, Help, Manual")
+            << QList<K>{K(Qt::Key_F10), K(Qt::Key_Right), K(Qt::Key_Down), K(Qt::Key_Return)}
+            << QStringList{"bar:File*", "bar:Help*", "Help>Manual*", "-"} << QStringList{"Manual"};
+        QTest::newRow("a lone Alt takes and gives back the keyboard")
+            << QList<K>{K(Qt::Key_Alt), K(Qt::Key_Left), K(Qt::Key_Left), K(Qt::Key_Alt), K(Qt::Key_F10),
+                        K(Qt::Key_F10)}
+            << QStringList{"bar:File*", "bar:Help*", "bar:File*", "-", "bar:File*", "-"} << QStringList{};
+        QTest::newRow("arrows across open menus, letters")
+            << QList<K>{K(Qt::AltModifier, Qt::Key_H), K(Qt::Key_Right), K(Qt::Key_Down), K(Qt::Key_Left),
+                        K(Qt::Key_Escape), K(Qt::Key_F), K(Qt::Key_L), K(Qt::AltModifier, Qt::Key_H), K(Qt::Key_H)}
+            << QStringList{"Help>Manual*", "File>Save*", "File>Copy*", "Help>Manual*", "bar:Help*",
+                           "File>Save*", "-", "Help>Manual*", "-"}
+            << QStringList{"Clear", "Homepage"};
+        QTest::newRow("other keys do nothing while the bar has the keyboard")
+            << QList<K>{K(Qt::Key_F10), K(Qt::Key_Q), K(Qt::Key_Tab), K(Qt::Key_Escape), K(Qt::Key_Right)}
+            << QStringList{"bar:File*", "bar:File*", "bar:File*", "-", "-"} << QStringList{};
+    }
+    void keyboardOnTheMenus() {
+        QFETCH(QList<QKeyCombination>, keys);
+        QFETCH(QStringList, states);
+        QFETCH(QStringList, commands);
+        Window w(folder);
+        TForm1& f = *w.form1;
+        f.ShowModal = [](QDialog*) {};
+        f.OpenUrl = [](const QUrl&) {};
+        QStringList ran;
+        for (QMenu* menu : {f.File1, f.Help1})
+            connect(menu, &QMenu::triggered, [&](QAction* action) { ran << action->iconText(); });
+        Activate(f);
+        QCOMPARE(MenuState(f), QStringLiteral("-"));
+        QStringList seen;
+        for (QKeyCombination key : keys) {
+            Type(f, key);
+            seen << MenuState(f);
+        }
+        QCOMPARE(seen, states);
+        QCOMPARE(ran, commands);
+        QCOMPARE(QApplication::focusWidget(), f.RichEdit1);  // the menus never took the focus
+    }
+
+    // Alt+F, then Exit's letter: the main window closes and the event loop
+    // ends (with 0), the hidden manual window notwithstanding.
+    void exitByItsAcceleratorEndsTheProgram() {
+        Window w(folder);
+        TForm1& f = *w.form1;
         QVERIFY(!w.form2->testAttribute(Qt::WA_QuitOnClose));
-        QTimer::singleShot(0, w.form1->Exit1, &QAction::trigger);
+        Activate(f);
+        QTimer::singleShot(0, &f, [&] {
+            Type(f, QKeyCombination(Qt::AltModifier, Qt::Key_F));
+            Type(f, QKeyCombination(Qt::Key_E));
+        });
         QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
-        QVERIFY(!w.form1->isVisible());
+        QVERIFY(!f.isVisible());
+    }
+
+    // Pointed at and clicked, the button drops its menu down (drawn pressed,
+    // no letters underlined); once a command is chosen it is drawn flat
+    // again at once, not raised as if the mouse were still over it.
+    void menuButtonFlatAfterACommand() {
+        Window w(folder);
+        TForm1& f = *w.form1;
+        Activate(f);
+        QToolButton* button = f.File1Button;
+        const QImage flat = button->grab().toImage();
+        QTest::mouseMove(button);
+        QTRY_VERIFY(button->underMouse());
+        QVERIFY(button->grab().toImage() != flat);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(f.ToolBar1->OpenMenu(), f.File1);
+        QVERIFY(button->isDown());
+        QCOMPARE(MenuState(f), QStringLiteral("File>"));
+        f.RichEdit1->setPlainText(QStringLiteral("1\n"));
+        const QPoint clear = f.File1->actionGeometry(f.Clear2).center();
+        // Under X the open menu holds the mouse: the pointer goes to the item
+        // and the button hears nothing of it, so it still counts as under
+        // the mouse (offscreen, the move would tell it).
+        QCursor::setPos(f.File1->mapToGlobal(clear));
+        button->setAttribute(Qt::WA_UnderMouse);
+        QTest::mouseClick(f.File1, Qt::LeftButton, {}, clear);
+        QVERIFY(!f.File1->isVisible());
+        QVERIFY(f.RichEdit1->toPlainText().isEmpty());  // "Clear" ran
+        QVERIFY(!button->isDown());
+        QCOMPARE(button->grab().toImage(), flat);
+    }
+
+    // The drop-down menus, the context menu and the error box write in the
+    // window's default font.
+    void menusAndBoxesUseTheWindowFont() {
+        Window w(folder);
+        TForm1& f = *w.form1;
+        auto box = pelmora::app::MakeErrorBox(QStringLiteral("Pelmora"), QStringLiteral("Oops."), &f);
+        box->ensurePolished();  // as showing it does
+        const QFontInfo window(f.font());
+        QCOMPARE(window.pixelSize(), 11);
+        for (QWidget* widget : {static_cast<QWidget*>(f.File1), static_cast<QWidget*>(f.Help1),
+                                static_cast<QWidget*>(f.PopupMenu1),
+                                static_cast<QWidget*>(box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))}) {
+            QVERIFY(widget != nullptr);
+            const QFontInfo font(widget->font());
+            QCOMPARE(font.family(), window.family());
+            QCOMPARE(font.pixelSize(), window.pixelSize());
+        }
+    }
+
+    // A group box caption interrupts the frame's top line, which runs
+    // through the middle of the caption.
+    void groupBoxCaptionsOnTheFrame_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Distribution") << "GroupBox1";
+        QTest::newRow("Setting") << "GroupBox2";
+    }
+    void groupBoxCaptionsOnTheFrame() {
+        QFETCH(QString, name);
+        Window w(folder);
+        auto* box = w.form1->findChild<QGroupBox*>(name);
+        const QImage image = box->grab().toImage();
+        const QRgb line = box->palette().color(QPalette::Dark).rgb();
+        // The frame's top line: the first row drawn in the line's colour at the right edge's inside.
+        int top = 0;
+        while (top < image.height() && image.pixel(image.width() - 20, top) != line) ++top;
+        const QFontMetrics metrics(box->font());
+        const int captionLeft = 8, captionRight = captionLeft + metrics.horizontalAdvance(box->title());
+        QVERIFY(top > 2 && top < metrics.height() - 2);
+        QCOMPARE(image.pixel(2, top), line);  // left of the caption
+        for (int x = captionLeft + 1; x < captionRight; ++x) QVERIFY(image.pixel(x, top) != line);
     }
 
     void title_data() {
