@@ -14,6 +14,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "core/posix.h"
 #include "core/savefile.h"
 #include "engine/error.h"
 
@@ -111,20 +112,6 @@ bool Decode(Decoder* d, const unsigned char* data, std::size_t size) {
     jpeg_destroy_decompress(cinfo);
     return true;
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 }  // namespace
 
