@@ -38,6 +38,9 @@ public:
 
     void Append(std::string_view text);
 
+    // Sends what follows to `fd` instead; only before anything is flushed.
+    void Redirect(int fd) { fd_ = fd; }
+
     // Writes out everything buffered; throws WriteFailure. After a failure
     // the buffered bytes are dropped, so a second Flush does not repeat it.
     void Flush();
