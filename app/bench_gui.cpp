@@ -54,6 +54,39 @@ void BM_GenerateTen(benchmark::State& state) {
 }
 BENCHMARK(BM_GenerateTen)->Unit(benchmark::kMicrosecond);
 
+// 4 MB of text pasted into a field: Generate fails on it, and the error box
+// is built with its text, shown, laid out and closed. The time is what the
+// user waits for between the click and a closed box.
+void BM_LongFieldErrorBox(benchmark::State& state) {
+    Window window;
+    window.form.LabeledEdit5->setText(QString(4 << 20, QLatin1Char('7')) + QStringLiteral("x"));
+    qsizetype shown = 0;
+    pelmora::app::SetErrorBox([&](const QString& caption, const QString& text) {
+        shown = text.size();
+        std::unique_ptr<QMessageBox> box = pelmora::app::MakeErrorBox(caption, text, &window.form);
+        box->show();
+        QCoreApplication::processEvents();
+        box->close();
+    });
+    for (auto _ : state) {
+        window.form.Button1Click(window.form.Button1);
+        QCoreApplication::processEvents();
+    }
+    state.counters["shown characters"] = double(shown);
+}
+BENCHMARK(BM_LongFieldErrorBox)->Unit(benchmark::kMillisecond);
+
+// A paint of a field that holds 4 MB of text: what every blink of its
+// cursor costs while it has the focus.
+void BM_LongFieldPaint(benchmark::State& state) {
+    Window window;
+    window.form.LabeledEdit2->setText(QString(4 << 20, QLatin1Char('7')));
+    window.form.LabeledEdit2->setFocus();
+    QCoreApplication::processEvents();
+    for (auto _ : state) window.form.LabeledEdit2->repaint();
+}
+BENCHMARK(BM_LongFieldPaint)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

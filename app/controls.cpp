@@ -4,6 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <algorithm>
 
 #include "app/gradient.h"
 
@@ -64,6 +67,44 @@ void TLabeledEdit::changeEvent(QEvent* event) {
 void TLabeledEdit::moveEvent(QMoveEvent* event) {
     QLineEdit::moveEvent(event);
     PlaceLabel();
+}
+
+// Qt lays out and shapes a line edit's whole text on every paint, the
+// cursor's blinks included: about a second a paint for a 4 MB text, and a
+// busy core for as long as the field shows it. A text above this many
+// characters is painted by PaintLongText instead.
+constexpr qsizetype kLongText = 10000;
+
+void TLabeledEdit::paintEvent(QPaintEvent* event) {
+    if (text().size() > kLongText) {
+        PaintLongText();
+    } else {
+        QLineEdit::paintEvent(event);
+    }
+}
+
+// The frame and the characters around the cursor, the cursor kept in view
+// as the line edit keeps it; a selection is not shown, and the cursor does
+// not blink. In a field a few dozen characters wide this looks the same.
+void TLabeledEdit::PaintLongText() {
+    constexpr qsizetype kAround = 64;  // characters each side of the cursor, more than the field shows
+    QPainter painter(this);
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    const QRect area = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).adjusted(2, 1, -2, -1);
+    painter.setClipRect(area);
+    const QString all = text();
+    const qsizetype cursor = cursorPosition();
+    const qsizetype from = std::max<qsizetype>(0, cursor - kAround);
+    const QString before = all.mid(from, cursor - from);
+    const QFontMetrics metrics = fontMetrics();
+    const int beforeWidth = metrics.horizontalAdvance(before);
+    const int left = area.left() + std::min(0, area.width() - 1 - beforeWidth);
+    const int top = area.top() + (area.height() - metrics.height()) / 2;
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+    painter.drawText(left, top + metrics.ascent(), before + all.mid(cursor, kAround));
+    if (hasFocus()) painter.fillRect(left + beforeWidth, top, 1, metrics.height(), painter.pen().color());
 }
 
 void TLabeledEdit::PlaceLabel() { EditLabel->move(x(), y() - EditLabel->height() - kLabelSpacing); }

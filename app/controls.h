@@ -47,9 +47,11 @@ public:
 protected:
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void PlaceLabel();
+    void PaintLongText();
 };
 
 // A single-selection list that emits Click() once for every selection the

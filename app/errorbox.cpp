@@ -53,7 +53,7 @@ void SetApplicationTitle(const QString& title) { TitleStore() = title; }
 void SetErrorBox(ErrorBoxFunction box) { BoxStore() = std::move(box); }
 
 void ShowErrorBox(std::string_view message) {
-    QString text = QString::fromStdString(pelmora::ErrorBoxText(message));
+    QString text = QString::fromStdString(pelmora::ShortenedForBox(pelmora::ErrorBoxText(message)));
     const ErrorBoxFunction& box = BoxStore();
     if (box)
         box(ApplicationTitle(), text);

@@ -29,7 +29,8 @@ std::unique_ptr<QMessageBox> MakeErrorBox(const QString& caption, const QString&
 
 // Shows the error box: a modal message box with the stop icon and one OK
 // button, captioned with the application title, whose text is
-// pelmora::ErrorBoxText(message).
+// pelmora::ErrorBoxText(message), shortened in the middle when it is long
+// (pelmora::ShortenedForBox).
 void ShowErrorBox(std::string_view message);
 
 // What shows the box; tests put their own here to collect the texts without

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QResizeEvent>
+#include <QSettings>
 #include <limits>
 
 #include "app/errorbox.h"
@@ -36,11 +37,28 @@ std::function<QString()>& DecimalSeparatorSource() {
     return source;
 }
 
+// Qt's file dialog keeps a history of folders in the user's QtProject.conf:
+// it reads the file when a dialog is made and writes it when one goes, and
+// offers no switch to stop either. The program keeps no state between runs,
+// so the settings paths point below /dev/null, where no settings file can
+// ever be found or created. The desktop's own (native) dialogs keep lists
+// of recent files of their own, so Qt's is used on every desktop.
+void KeepNoSettings() {
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        for (QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope}) {
+            QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
+        }
+    }
+}
+
 // SaveDialog1: filter "TXT File(*.txt)" with the pattern "*.TXT" (the
 // lower-case form too, since the pattern is meant without regard to case),
-// no question before replacing a file, the last name offered again.
+// no question before replacing a file, the last name offered again (within
+// the run only).
 QString RunSaveDialog(QWidget* owner, const QString& lastName) {
+    KeepNoSettings();
     QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("TXT File(*.txt) (*.TXT *.txt)"));

@@ -16,6 +16,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "core/posix.h"
 #include "core/savefile.h"
 #include "engine/error.h"
 
@@ -200,20 +201,6 @@ bool Encode(Encoder* e, const QImage& rgb, int quality) {
     jpeg_destroy_compress(cinfo);
     return true;
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
+#include <system_error>
 
 #include "cli/options.h"
 #include "cli/output.h"
@@ -16,6 +17,7 @@
 #include "core/generate.h"
 #include "core/moments.h"
 #include "core/rows.h"
+#include "core/savefile.h"
 #include "engine/error.h"
 #include "engine/uniform.h"
 
@@ -99,37 +101,20 @@ private:
     Clock::time_point start_, lastCheck_, lastShown_;
 };
 
-// The file named by -o, closed on every path; Close reports a failure that
-// only shows when the data reaches the disk.
-class OutputFile {
-public:
-    ~OutputFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    bool Open(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ >= 0 && fd_ <= 2) {
-            // Started with a standard stream closed: keep the file off that
-            // number, or messages meant for the error stream would land in it.
-            int moved = ::fcntl(fd_, F_DUPFD_CLOEXEC, 3);
-            if (moved >= 0) {
-                ::close(fd_);
-                fd_ = moved;
-            }
+// Opens the file named by -o, creating or emptying it. Started with a
+// standard stream closed, the file must not take that number, or messages
+// meant for the error stream would land in it.
+int OpenOutputFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd >= 0 && fd <= 2) {
+        int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        if (moved >= 0) {
+            ::close(fd);
+            fd = moved;
         }
-        return fd_ >= 0;
     }
-    int fd() const { return fd_; }
-    void Close() {
-        if (fd_ < 0) return;
-        int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0 && errno != EINTR) throw WriteFailure{errno};
-    }
-
-private:
-    int fd_ = -1;
-};
+    return fd;
+}
 
 int Generate(const Options& o, int outFd, int errFd) {
     Request request;
@@ -139,19 +124,16 @@ int Generate(const Options& o, int outFd, int errFd) {
         return Fail(errFd, e.what());
     }
 
-    // The file is created only once the fields are known to be good, so a
-    // mistyped command does not empty an existing file.
-    OutputFile file;
-    std::string target = "standard output";
-    int fd = outFd;
-    if (o.output && *o.output != "-") {
-        if (!file.Open(*o.output)) {
-            int error = errno;
-            return Fail(errFd, "Cannot create file \"" + *o.output + "\". " + SystemErrorText(error));
-        }
-        fd = file.fd();
-        target = "\"" + *o.output + "\"";
-    }
+    // The file is created (or emptied) only when the first value is ready,
+    // so a command that fails before it -- a mistyped field, parameters the
+    // generator refuses, no thread to write with -- leaves the file as it was.
+    const bool toFile = o.output && *o.output != "-";
+    const std::string target = toFile ? "\"" + *o.output + "\"" : std::string("standard output");
+    FileDescriptor file;
+    auto openFile = [&] {
+        file.Reset(OpenOutputFile(*o.output));
+        return file.valid();
+    };
 
     std::optional<SeededSource> seeded;
     if (o.seed) {
@@ -160,27 +142,40 @@ int Generate(const Options& o, int outFd, int errFd) {
         UniformSeed = 0;
     }
 
-    OutputSink sink(fd);
+    OutputSink sink(toFile ? -1 : outFd);
     RunningStats stats;
-    Progress progress(errFd, request.count, fd);
+    Progress progress(errFd, request.count, toFile ? -1 : outFd);
     std::optional<std::string> failure;
     try {
         // This thread draws; the writer formats and writes on another core.
-        ValueWriter writer(sink);
+        std::optional<ValueWriter> writer;
+        try {
+            writer.emplace(sink);
+        } catch (const std::system_error& e) {
+            return Fail(errFd, "Cannot start the thread that writes the values. " + SystemErrorText(e.code().value()));
+        }
         try {
             for (int32_t i = 0; i < request.count; ++i) {
                 double value = DrawRow(o.row, request.p1, request.p2, request.p3);
+                if (i == 0 && toFile) {
+                    if (!openFile()) return Fail(errFd, CannotCreateMessage(*o.output, errno));
+                    sink.Redirect(file.get());
+                }
                 if (o.stats) stats.Add(value);
                 progress.Tick(i + 1);
-                if (!writer.Put(value)) break;
+                if (!writer->Put(value)) break;
             }
         } catch (const Error& e) {
             // The values drawn before the failure stay: they are written out
             // before the failure is reported.
             failure = e.what();
         }
-        writer.Finish();
-        file.Close();
+        writer->Finish();
+        // A run without values that succeeds still leaves an empty file.
+        if (toFile && !file.valid() && !failure && !openFile()) {
+            return Fail(errFd, CannotCreateMessage(*o.output, errno));
+        }
+        if (int error = file.Close()) throw WriteFailure{error};
     } catch (const WriteFailure& w) {
         progress.Clear();
         // A reader that went away (head, a closed pager) is no news to the
@@ -192,7 +187,15 @@ int Generate(const Options& o, int outFd, int errFd) {
     }
     progress.Clear();
     if (failure) return Fail(errFd, *failure);
-    if (o.stats) Say(errFd, StatsReport(stats, TheoreticalMoments(o.row, request.p1, request.p2, request.p3)));
+    if (o.stats) {
+        // The report is what was asked for: lost on a full or closed error
+        // stream, the run has failed, although nothing can say so.
+        try {
+            WriteAll(errFd, StatsReport(stats, TheoreticalMoments(o.row, request.p1, request.p2, request.p3)));
+        } catch (const WriteFailure&) {
+            return kExitFailure;
+        }
+    }
     return kExitOk;
 }
 

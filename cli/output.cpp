@@ -1,9 +1,5 @@
 #include "cli/output.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 namespace pelmora::cli {
@@ -31,28 +27,7 @@ void OutputSink::Flush() {
 }
 
 void WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t written = ::write(fd, text.data(), text.size());
-        if (written > 0) {
-            text.remove_prefix(static_cast<std::size_t>(written));
-            continue;
-        }
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd p{fd, POLLOUT, 0};
-            ::poll(&p, 1, -1);
-            continue;
-        }
-        // write() returning 0 for a non-empty buffer makes no progress: treat
-        // it like a full device rather than spin.
-        throw WriteFailure{written == 0 ? ENOSPC : errno};
-    }
-}
-
-std::string SystemErrorText(int error) {
-    std::string text = std::strerror(error);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
-    return text;
+    if (int error = pelmora::WriteAll(fd, text)) throw WriteFailure{error};
 }
 
 }  // namespace pelmora::cli

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/posix.h"
+
 namespace pelmora::cli {
 
 // A write that failed for good. `error` is the errno value; EPIPE means the
@@ -36,6 +38,9 @@ public:
 
     void Append(std::string_view text);
 
+    // Sends what follows to `fd` instead; only before anything is flushed.
+    void Redirect(int fd) { fd_ = fd; }
+
     // Writes out everything buffered; throws WriteFailure. After a failure
     // the buffered bytes are dropped, so a second Flush does not repeat it.
     void Flush();
@@ -46,11 +51,7 @@ private:
     std::size_t used_ = 0;
 };
 
-// Writes all of `text` to `fd`, retrying short writes and interruptions, and
-// waiting when a non-blocking descriptor is full. Throws WriteFailure.
+// pelmora::WriteAll that throws WriteFailure when the write fails.
 void WriteAll(int fd, std::string_view text);
-
-// The system's text for an errno value, without trailing blanks and periods.
-std::string SystemErrorText(int error);
 
 }  // namespace pelmora::cli

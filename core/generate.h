@@ -45,4 +45,12 @@ void GenerateValues(int row, const Request& request, std::string_view sep, Sink&
 // and its last character sorts after "." in character-code order.
 std::string ErrorBoxText(std::string_view message);
 
+// A UTF-8 text of more than kBoxMaxCharacters characters, shortened in the
+// middle to its first and last kBoxKeptCharacters characters around a note
+// of its whole length; a shorter text as it is. A field may hold megabytes,
+// and a message box with all of them takes the window seconds to lay out.
+inline constexpr std::size_t kBoxMaxCharacters = 256;
+inline constexpr std::size_t kBoxKeptCharacters = 100;
+std::string ShortenedForBox(std::string_view text);
+
 }  // namespace pelmora

@@ -373,12 +373,30 @@ TEST(OutputFile, DashIsTheOutput) {
     EXPECT_EQ(o.out, "3.95366730056444\n3.4714454918221\n");
 }
 
-TEST(OutputFile, InvalidFieldsLeaveAnExistingFileAlone) {
+// The file is created or emptied only when the first value is ready: a
+// command that fails before it leaves an existing file as it was; one that
+// succeeds without values leaves it empty.
+TEST(OutputFile, IsEmptiedOnlyWhenTheFirstValueIsReady) {
+    struct Case {
+        std::vector<std::string> command;
+        int status;
+        std::string left;
+    };
+    const std::string before = "3.95366730056444\n3.4714454918221\n";
+    const Case cases[] = {
+        {{"gamma", "x"}, 1, before},               // a field that is no number
+        {{"gamma", "0", "1"}, 1, before},          // the generator fails at once
+        {{"binomial", "1e19", "0.5"}, 1, before},  // the truncation fails at once
+        {{"-n", "0", "gamma"}, 0, ""},
+    };
     std::string path = TempPath("kept");
-    RunTool({"--seed", "5", "-n", "2", "-o", path, "gamma", "2", "3"});
-    Outcome o = RunTool({"-n", "2", "-o", path, "gamma", "x"});
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(FileText(path), "3.95366730056444\n3.4714454918221\n");
+    for (const Case& c : cases) {
+        RunTool({"--seed", "5", "-n", "2", "-o", path, "gamma", "2", "3"});
+        std::vector<std::string> args = {"-o", path};
+        args.insert(args.end(), c.command.begin(), c.command.end());
+        EXPECT_EQ(RunTool(args).status, c.status) << c.command[1];
+        EXPECT_EQ(FileText(path), c.left) << c.command[1];
+    }
     ::unlink(path.c_str());
 }
 
@@ -454,6 +472,25 @@ TEST(Output, AWriteErrorAfterAGenerationFailureReportsBoth) {
     EXPECT_EQ(o.err,
               "pelmora-gen: Cannot write to \"/dev/full\". No space left on device.\n"
               "pelmora-gen: Floating point division by zero.\n");
+}
+
+// The --stats report is what was asked for: lost on a full or closed error
+// stream, the run has failed (with nowhere to say so).
+TEST(Stats, LostOnAFullOrClosedErrorStreamFailTheRun) {
+    int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    int out = ::memfd_create("out", 0);
+    int closed = ::dup(full);
+    ::close(closed);
+    for (int err : {full, closed}) {
+        ASSERT_EQ(::ftruncate(out, 0), 0);
+        ::lseek(out, 0, SEEK_SET);
+        std::vector<std::string> args = {"--stats", "-n", "2", "gamma"};
+        EXPECT_EQ(cli::Run(args, out, err), kExitFailure) << err;
+        EXPECT_EQ(Lines(pelmora::testing::ReadAll(out)).size(), 2u);
+    }
+    ::close(out);
+    ::close(full);
 }
 
 // ---------------------------------------------------------------------------

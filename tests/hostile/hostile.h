@@ -43,9 +43,10 @@ public:
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
     // Names in the folder (hidden ones included), sorted.
-    std::vector<std::string> Names() const {
+    std::vector<std::string> Names() const { return NamesIn(path_); }
+    static std::vector<std::string> NamesIn(const std::string& path) {
         std::vector<std::string> names;
-        if (DIR* d = ::opendir(path_.c_str())) {
+        if (DIR* d = ::opendir(path.c_str())) {
             while (dirent* e = ::readdir(d)) {
                 std::string n = e->d_name;
                 if (n != "." && n != "..") names.push_back(n);

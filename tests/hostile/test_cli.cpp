@@ -37,9 +37,10 @@ std::string ReadBack(int fd) {
 
 // Runs pelmora-gen with `out` as its standard output (-1: closed) and, if
 // given, a file size limit. `whileRunning` runs in the parent after the
-// start (a reader reading a little and leaving).
+// start (a reader reading a little and leaving); `inChild` runs in the child
+// before the program starts.
 RunResult Exec(const std::vector<std::string>& args, int out, rlim_t fileSizeLimit = RLIM_INFINITY,
-         const std::function<void()>& whileRunning = nullptr) {
+         const std::function<void()>& whileRunning = nullptr, const std::function<void()>& inChild = nullptr) {
     int err = ::memfd_create("err", MFD_CLOEXEC);
     pid_t pid = ::fork();
     if (pid == 0) {
@@ -56,6 +57,7 @@ RunResult Exec(const std::vector<std::string>& args, int out, rlim_t fileSizeLim
         // As a shell starts it: default signal dispositions.
         std::signal(SIGPIPE, SIG_DFL);
         std::signal(SIGXFSZ, SIG_DFL);
+        if (inChild) inChild();
         std::vector<char*> argv;
         std::string program = PELMORA_GEN;
         argv.push_back(program.data());
@@ -174,5 +176,29 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteErrorCase{"FileBeyondTheSizeLimit", "100000", true, false, "File too large"},
                       WriteErrorCase{"StandardOutputBeyondTheSizeLimit", "100000", false, false, "File too large"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- No thread to write with ------------------------------------------------
+
+// With no process left to the user, the writer thread cannot start: the run
+// says so and leaves the output file as it was.
+TEST(PelmoraGen, WithoutAWriterThreadSaysSoAndLeavesTheFile) {
+    Folder folder;
+    if (!hostile::CanTestPermissions(folder.path())) {
+        GTEST_SKIP() << "running as root without a way to become an ordinary user who can reach " << folder.path();
+    }
+    const std::string path = folder / "values.txt";
+    ASSERT_TRUE(hostile::WriteFile(path, "kept\n", 0666));
+    RunResult r = Exec({"-n", "3", "-o", path, "gamma"}, -1, RLIM_INFINITY, nullptr, [] {
+        // Root is not held to the process limit: become "nobody" first.
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(126);
+        }
+        rlimit none{0, 0};
+        if (::setrlimit(RLIMIT_NPROC, &none) != 0) ::_exit(125);
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pelmora-gen: Cannot start the thread that writes the values. Resource temporarily unavailable.\n");
+    EXPECT_EQ(hostile::ReadFile(path), "kept\n");
+}
 
 }  // namespace

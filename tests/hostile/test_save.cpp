@@ -1,10 +1,13 @@
 // Saving where it cannot be done: folders closed to us, full devices, files
 // that can only be written in part. Each failure has its message, and the
-// file that was there before keeps its content whatever goes wrong.
+// file that was there before keeps its content whatever goes wrong. Saving
+// over files that are not simply ours: the user's right to write decides,
+// and the file keeps its owner, mode, links and name.
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 #include <string>
 
 #include "core/savefile.h"
@@ -78,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
     Save, ClosedFolder,
     ::testing::Values(
         ClosedFolderCase{"NewFile", "values.TXT", 0, false, "Permission denied", false},
-        ClosedFolderCase{"FileWeMayNotWrite", "values.TXT", 0644, false, "Permission denied", false},
+        ClosedFolderCase{"FileWeMayNotWrite", "values.TXT", 0444, false, "Permission denied", false},
         // The folder is closed but the file itself is open to us: it is
         // written in place.
         ClosedFolderCase{"FileWeMayWrite", "values.TXT", 0666, false, "", true},
@@ -176,5 +179,162 @@ INSTANTIATE_TEST_SUITE_P(Save, BadPath,
                                            BadPathCase{"NameTooLong", "File name too long"},
                                            BadPathCase{"FullDevice", pelmora::kFailedToSaveStream}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// --- Files that are not simply ours ------------------------------------------
+
+enum class Who { Saver, Other };          // who owns a folder or a file
+enum class Shape { Plain, HardLink, DanglingLink, LongName };
+
+// The users a case needs. As root the saver is "nobody" and the other user
+// root, or, for a save by root, the other way round; as an ordinary user
+// there is no other user whose files the test could make.
+struct Users {
+    uid_t saver;
+    std::optional<uid_t> other;
+};
+
+std::optional<Users> UsersFor(bool byRoot) {
+    if (::geteuid() == 0) return byRoot ? Users{0, 65534} : Users{65534, 0};
+    if (byRoot) return std::nullopt;
+    return Users{::geteuid(), std::nullopt};
+}
+
+bool GiveTo(const std::string& path, uid_t uid) {
+    if (uid == ::geteuid()) return true;
+    return ::lchown(path.c_str(), uid, uid == 0 ? 0 : uid) == 0;
+}
+
+struct ForeignCase {
+    const char* name;
+    bool byRoot;         // saved by root, who may give a file away
+    mode_t folderMode;   // of the folder that holds the file
+    Who folderOwner;
+    Who fileOwner;
+    mode_t fileMode;     // of the file there before; 0: none
+    Shape shape;
+    const char* error;   // "": saved
+};
+
+void PrintTo(const ForeignCase& c, std::ostream* os) { *os << c.name; }
+
+class ForeignFile : public ::testing::TestWithParam<ForeignCase> {};
+
+TEST_P(ForeignFile, IsRefusedOrSavedKeepingWhatItIs) {
+    const ForeignCase& c = GetParam();
+    std::optional<Users> users = UsersFor(c.byRoot);
+    if (!users) GTEST_SKIP() << "only root can save as root";
+    const bool needsOther = c.folderOwner == Who::Other || c.fileOwner == Who::Other;
+    if (needsOther && !users->other) GTEST_SKIP() << "an ordinary user cannot make another user's file";
+    Folder folder;
+    if (users->saver != ::geteuid() && !hostile::CanTestPermissions(folder.path())) {
+        GTEST_SKIP() << "running as root without a way to become an ordinary user who can reach " << folder.path();
+    }
+    auto uid = [&](Who who) { return who == Who::Saver ? users->saver : *users->other; };
+    const std::string work = folder / "work";
+    ASSERT_EQ(::mkdir(work.c_str(), 0700), 0);
+    ASSERT_TRUE(GiveTo(work, uid(c.folderOwner)));
+    ASSERT_EQ(::chmod(work.c_str(), c.folderMode), 0);
+    const std::string name = c.shape == Shape::LongName ? std::string(251, 'v') + ".TXT" : "values.TXT";
+    const std::string path = work + "/" + name;
+    const std::string file = c.shape == Shape::DanglingLink ? work + "/target.TXT" : path;
+    if (c.shape == Shape::DanglingLink) {
+        ASSERT_EQ(::symlink("target.TXT", path.c_str()), 0);
+    }
+    struct stat before {};
+    if (c.fileMode != 0) {
+        ASSERT_TRUE(WriteFile(file, kOld, c.fileMode));
+        ASSERT_TRUE(GiveTo(file, uid(c.fileOwner)));
+        ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    }
+    if (c.shape == Shape::HardLink) {
+        ASSERT_EQ(::link(file.c_str(), (work + "/other name").c_str()), 0);
+    }
+
+    hostile::ChildResult r = RunInChild([&] { return Thrown([&] { pelmora::SaveFile(path, kNew); }); },
+                                        users->saver != ::geteuid());
+    ASSERT_TRUE(r.ran);
+    const bool saved = *c.error == '\0';
+    EXPECT_EQ(r.text, saved ? "<nothing thrown>" : CannotCreate(path, c.error));
+    EXPECT_EQ(ReadFile(file), saved ? kNew : kOld);
+    struct stat after {};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    if (c.fileMode != 0) {
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+    }
+    if (c.shape == Shape::HardLink) {
+        EXPECT_EQ(after.st_nlink, 2u);
+        EXPECT_EQ(ReadFile(work + "/other name"), kNew);
+    }
+    struct stat link {};
+    ASSERT_EQ(::lstat(path.c_str(), &link), 0);
+    EXPECT_EQ(S_ISLNK(link.st_mode), c.shape == Shape::DanglingLink);
+    for (const std::string& n : hostile::Folder::NamesIn(work)) EXPECT_EQ(n.rfind(".pelmora", 0), std::string::npos) << n;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Save, ForeignFile,
+    ::testing::Values(
+        // A rename asks only the folder; the file's own bits must count.
+        ForeignCase{"OwnReadOnlyFile", false, 0755, Who::Saver, Who::Saver, 0444, Shape::Plain, "Permission denied"},
+        ForeignCase{"OthersFileInAnOpenFolder", false, 0777, Who::Other, Who::Other, 0644, Shape::Plain,
+                    "Permission denied"},
+        // The sticky folder refuses the rename; the file is written in place.
+        ForeignCase{"OthersOpenFileInAStickyFolder", false, 01777, Who::Other, Who::Other, 0666, Shape::Plain, ""},
+        ForeignCase{"OthersFileSavedByRoot", true, 0755, Who::Saver, Who::Other, 0640, Shape::Plain, ""},
+        ForeignCase{"HardLink", false, 0755, Who::Saver, Who::Saver, 0644, Shape::HardLink, ""},
+        ForeignCase{"DanglingLinkCreatesItsTarget", false, 0755, Who::Saver, Who::Saver, 0, Shape::DanglingLink, ""},
+        ForeignCase{"NewFileWithA255ByteName", false, 0755, Who::Saver, Who::Saver, 0, Shape::LongName, ""},
+        ForeignCase{"FileWithA255ByteName", false, 0755, Who::Saver, Who::Saver, 0600, Shape::LongName, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- A save cut short -------------------------------------------------------
+
+struct CutShortCase {
+    const char* name;
+    bool hardLink;                 // the file has a second name: written in place
+    bool namedTemporary;           // as on a file system without unnamed files
+    std::optional<pelmora::SaveStep> killedAt;
+    std::string left;              // the file's content afterwards
+};
+
+void PrintTo(const CutShortCase& c, std::ostream* os) { *os << c.name; }
+
+class CutShort : public ::testing::TestWithParam<CutShortCase> {};
+
+const std::string kShortNew = "{\\rtf1 new}\n";
+
+TEST_P(CutShort, LeavesAWholeFileAndNothingElse) {
+    const CutShortCase& c = GetParam();
+    Folder folder;
+    const std::string path = folder / "values.TXT";
+    ASSERT_TRUE(WriteFile(path, kOld));
+    std::vector<std::string> names = {"values.TXT"};
+    if (c.hardLink) {
+        ASSERT_EQ(::link(path.c_str(), (folder / "z").c_str()), 0);
+        names.push_back("z");
+    }
+    pelmora::SaveWatch watch;
+    watch.namedTemporary = c.namedTemporary;
+    watch.reached = [&](pelmora::SaveStep step) {
+        if (step == c.killedAt) ::raise(SIGKILL);
+    };
+    hostile::ChildResult r = RunInChild([&] { return Thrown([&] { pelmora::SaveFile(path, kShortNew, watch); }); }, false);
+    EXPECT_EQ(r.signal, c.killedAt ? SIGKILL : 0);
+    EXPECT_EQ(ReadFile(path), c.left);
+    EXPECT_EQ(folder.Names(), names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Save, CutShort,
+    ::testing::Values(
+        CutShortCase{"BeforeTheCopyIsNamed", false, false, pelmora::SaveStep::CopyComplete, kOld},
+        CutShortCase{"NamedCopyCompleted", false, true, std::nullopt, kShortNew},
+        // The new document is whole; the old tail after its closing brace is
+        // what readers of the document skip.
+        CutShortCase{"InPlaceBeforeTheTailIsCut", true, false, pelmora::SaveStep::WrittenInPlace,
+                     kShortNew + kOld.substr(kShortNew.size())}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

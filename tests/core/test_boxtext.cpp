@@ -1,0 +1,46 @@
+// The error box's text of a long message: shortened in the middle, whole
+// characters kept, with the length of the whole.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/generate.h"
+
+namespace {
+
+struct BoxCase {
+    const char* name;
+    std::string message;
+    std::string shown;
+};
+
+void PrintTo(const BoxCase& c, std::ostream* os) { *os << c.name; }
+
+class ShortenedForBox : public ::testing::TestWithParam<BoxCase> {};
+
+TEST_P(ShortenedForBox, KeepsBothEndsAndSaysTheLength) {
+    EXPECT_EQ(pelmora::ShortenedForBox(GetParam().message), GetParam().shown);
+}
+
+const std::string kCut = " \xE2\x80\xA6 (";
+const std::string kCutEnd = " characters in all) \xE2\x80\xA6 ";
+const std::string kA = "\xC3\xA4";  // one character in two bytes
+
+INSTANTIATE_TEST_SUITE_P(
+    Box, ShortenedForBox,
+    ::testing::Values(
+        BoxCase{"Short", "Floating point overflow", "Floating point overflow"},
+        BoxCase{"AtTheLimit", std::string(256, 'x'), std::string(256, 'x')},
+        BoxCase{"JustAbove", std::string(100, 'a') + "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb" + std::string(100, 'c'),
+                std::string(100, 'a') + kCut + "257" + kCutEnd + std::string(100, 'c')},
+        // Characters, not bytes: 300 two-byte characters are cut between characters.
+        BoxCase{"TwoByteCharacters", [] { std::string s; for (int i = 0; i < 300; ++i) s += kA; return s; }(),
+                [] { std::string s; for (int i = 0; i < 100; ++i) s += kA; return s; }() + kCut + "300" + kCutEnd +
+                    [] { std::string s; for (int i = 0; i < 100; ++i) s += kA; return s; }()},
+        BoxCase{"FourMegabyteField", "'" + std::string(4 << 20, '7') + "x' is not a valid floating point value.",
+                "'" + std::string(99, '7') + kCut + "4194344" + kCutEnd + std::string(61, '7') +
+                    "x' is not a valid floating point value."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
