@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/seeded_clock.h"
@@ -131,13 +132,25 @@ private:
     int fd_ = -1;
 };
 
+// --binary never goes to a terminal, where it would only garble the screen.
+bool RefusesTerminal(const Options& o, int fd, int errFd) {
+    if (!o.binary || ::isatty(fd) != 1) return false;
+    Say(errFd, std::string(kProgram) + ": --binary does not write to a terminal; redirect the output or use -o FILE\n");
+    return true;
+}
+
 int Generate(const Options& o, int outFd, int errFd) {
     Request request;
+    int64_t count;
     try {
-        request = ParseFields({o.count, o.p1, o.p2, o.p3}, ".");
+        // The count was checked with the options; with --as-window the
+        // window reads it as its quantity field, before the parameters.
+        request = ParseFields({o.asWindow ? o.count : "0", o.p1, o.p2, o.p3}, ".");
+        count = o.asWindow ? request.count : o.countValue;
     } catch (const Error& e) {
         return Fail(errFd, e.what());
     }
+    if (!(o.output && *o.output != "-") && RefusesTerminal(o, outFd, errFd)) return kExitUsage;
 
     // The file is created only once the fields are known to be good, so a
     // mistyped command does not empty an existing file.
@@ -151,6 +164,7 @@ int Generate(const Options& o, int outFd, int errFd) {
         }
         fd = file.fd();
         target = "\"" + *o.output + "\"";
+        if (RefusesTerminal(o, fd, errFd)) return kExitUsage;
     }
 
     std::optional<SeededSource> seeded;
@@ -162,13 +176,15 @@ int Generate(const Options& o, int outFd, int errFd) {
 
     OutputSink sink(fd);
     RunningStats stats;
-    Progress progress(errFd, request.count, fd);
+    Progress progress(errFd, count, fd);
     std::optional<std::string> failure;
+    int stopped = 0;  // the signal that cut the run short
     try {
         // This thread draws; the writer formats and writes on another core.
-        ValueWriter writer(sink);
+        ValueWriter writer(sink, ValueFormat{o.precision, o.columns, o.binary});
         try {
-            for (int32_t i = 0; i < request.count; ++i) {
+            for (int64_t i = 0; i < count; ++i) {
+                if ((stopped = StopSignal()) != 0) break;
                 double value = DrawRow(o.row, request.p1, request.p2, request.p3);
                 if (o.stats) stats.Add(value);
                 progress.Tick(i + 1);
@@ -192,6 +208,7 @@ int Generate(const Options& o, int outFd, int errFd) {
     }
     progress.Clear();
     if (failure) return Fail(errFd, *failure);
+    if (stopped) return 128 + stopped;
     if (o.stats) Say(errFd, StatsReport(stats, TheoreticalMoments(o.row, request.p1, request.p2, request.p3)));
     return kExitOk;
 }
@@ -211,7 +228,7 @@ int Print(int outFd, int errFd, const std::string& text) {
 }  // namespace
 
 std::string UsageText() {
-    return "Usage: pelmora-gen [--seed S] [-n COUNT] [-o FILE] [--stats] DISTRIBUTION [P1 [P2 [P3]]]\n"
+    return "Usage: pelmora-gen [OPTIONS] DISTRIBUTION [P1 [P2 [P3]]]\n"
            "       pelmora-gen --list | --help | --version\n";
 }
 
@@ -228,25 +245,45 @@ std::string HelpText() {
            "                as the decimal separator (defaults 1, 1 and 3); negative\n"
            "                numbers such as -1 or -.5 are parameters, not options\n"
            "\n"
-           "Options:\n"
-           "  -n COUNT      how many values (default 10); a fraction is cut off\n"
-           "  -o FILE       write the values to FILE instead of standard output\n"
+           "Options (a value may also follow \"=\": --count=5, --seed=7):\n"
+           "  -n, --count COUNT  how many values (default 10): a whole number from 0 to\n"
+           "                9223372036854775807, in decimal, with an exponent if it\n"
+           "                keeps the number whole (1e9, 2.5e6)\n"
+           "  -o, --output FILE  write the values to FILE instead of standard output\n"
            "  --seed S      a reproducible run: S is an unsigned 64-bit decimal integer,\n"
            "                and the same command prints the same values on every machine\n"
            "                and in every release\n"
+           "  --precision P significant digits, 1 to 17 (default 15, the window's); 17\n"
+           "                reads back as the very same double\n"
+           "  --columns K   K values a line, separated by a tab (the last line may be\n"
+           "                short)\n"
+           "  --binary      raw little-endian IEEE 754 doubles, 8 bytes a value (for\n"
+           "                numpy.fromfile); never written to a terminal\n"
            "  --stats       after the values, print their count, mean, variance, minimum\n"
            "                and maximum to standard error, with the mean and variance\n"
-           "                that the distribution's construction implies\n"
+           "                that the distribution's construction implies, and a test of\n"
+           "                the sample against the row's law\n"
+           "  --hist[=BINS] after the values, draw a histogram of them on standard error\n"
+           "                (default 40 bins, 1 to 1000) beside the counts the row's law\n"
+           "                expects, with a test of the sample against that law\n"
+           "  --as-window   the window's rules exactly: the count is read as its quantity\n"
+           "                field (text to real, a fraction cut off, 32 bits) and the\n"
+           "                parameters as its fields, guarded rows giving 0\n"
            "  --list        list the distributions with their parameters\n"
            "  --help        show this help\n"
            "  --version     show the version\n"
            "  --            end of options\n"
            "\n"
            "Without --seed, values come from the window program's source, reseeded from\n"
-           "the clock as the window does it.\n"
+           "the clock as the window does it. --stats and --hist test at most the first\n"
+           "1048576 values.\n"
            "\n"
-           "Exit status: 0 when all values were written; 1 when a value or a write failed\n"
-           "(the values written before stay); 2 when the command line is wrong.\n";
+           "Exit status:\n"
+           "  0    all values were written\n"
+           "  1    a value or a write failed (the values written before stay)\n"
+           "  2    the command line is wrong\n"
+           "  130  stopped by SIGINT (Ctrl-C), 143 stopped by SIGTERM: every value drawn\n"
+           "       before is written out as whole lines, in the file of -o too\n";
 }
 
 std::string ListText() {

@@ -51,6 +51,39 @@ TEST(FindRow, EveryCaptionFindsItsOwnRow) {
     for (int row = 0; row < kRowCount; ++row) EXPECT_EQ(FindRow(kRows[row].caption), row) << kRows[row].caption;
 }
 
+struct CountCase {
+    const char* text;
+    bool valid;
+    int64_t value;
+};
+
+class ParseCountTest : public ::testing::TestWithParam<CountCase> {};
+
+TEST_P(ParseCountTest, AcceptsOnlyWholeCountsUpTo2To63Minus1) {
+    auto count = ParseCount(GetParam().text);
+    ASSERT_EQ(count.has_value(), GetParam().valid) << "'" << GetParam().text << "'";
+    if (count) {
+        EXPECT_EQ(*count, GetParam().value) << "'" << GetParam().text << "'";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, ParseCountTest,
+    ::testing::Values(CountCase{"0", true, 0}, CountCase{"10", true, 10}, CountCase{"007", true, 7},
+                      CountCase{"1e9", true, 1000000000}, CountCase{"2.5e6", true, 2500000},
+                      CountCase{"1E3", true, 1000}, CountCase{"10.0", true, 10}, CountCase{"10.", true, 10},
+                      CountCase{"0.05e2", true, 5}, CountCase{"1e+2", true, 100}, CountCase{"300e-2", true, 3},
+                      CountCase{"0e999999999999", true, 0}, CountCase{"3000000000", true, 3000000000},
+                      CountCase{"9223372036854775807", true, INT64_MAX},
+                      CountCase{"9.223372036854775807e18", true, INT64_MAX},
+                      CountCase{"9223372036854775808", false, 0}, CountCase{"1e19", false, 0},
+                      CountCase{"1e999999999999", false, 0}, CountCase{"3.5", false, 0},
+                      CountCase{"1e-1", false, 0}, CountCase{"2.55e1", false, 0}, CountCase{"-5", false, 0},
+                      CountCase{"-0", false, 0}, CountCase{"+3", false, 0}, CountCase{"", false, 0},
+                      CountCase{".", false, 0}, CountCase{"e5", false, 0}, CountCase{"1e", false, 0},
+                      CountCase{" 10", false, 0}, CountCase{"10 ", false, 0}, CountCase{"1.2.3", false, 0},
+                      CountCase{"0x10", false, 0}, CountCase{"ten", false, 0}, CountCase{"inf", false, 0}));
+
 struct SeedCase {
     const char* text;
     bool valid;
@@ -156,11 +189,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ParameterCase{{"triangle", "abc", "1,5"}, "abc", "1,5", "3"}));
 
 TEST(ParseArguments, OptionValuesAreTakenVerbatim) {
-    ParsedArguments p = Parse({"-n", "-5", "-o", "-x", "beta"});
+    ParsedArguments p = Parse({"--as-window", "-n", "-5", "-o", "-x", "beta"});
     ASSERT_EQ(p.error, "");
     EXPECT_EQ(p.options.count, "-5");
     EXPECT_EQ(p.options.output, "-x");
-    p = Parse({"-n", "--stats", "beta"});
+    p = Parse({"--as-window", "-n", "--stats", "beta"});
     ASSERT_EQ(p.error, "");
     EXPECT_EQ(p.options.count, "--stats");
     EXPECT_FALSE(p.options.stats);
@@ -197,7 +230,20 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"-x", "gamma"}, "unknown option '-x'"},
         UsageCase{{"gamma", "--seeds", "1"}, "unknown option '--seeds'"},
         UsageCase{{"gamma", "-e5"}, "unknown option '-e5'"},
-        UsageCase{{"--count", "5", "gamma"}, "unknown option '--count'"},
+        UsageCase{{"--counts", "5", "gamma"}, "unknown option '--counts'"},
+        UsageCase{{"-n", "3.5", "gamma"}, "-n: '3.5' is not a whole number of values."},
+        UsageCase{{"gamma", "--count", "-5"}, "--count: '-5' is not a whole number of values."},
+        UsageCase{{"--count=", "gamma"}, "--count: '' is not a whole number of values."},
+        UsageCase{{"gamma", "--count"}, "option --count needs a value"},
+        UsageCase{{"gamma", "--output"}, "option --output needs a value"},
+        UsageCase{{"gamma", "--output="}, "option --output needs a file name"},
+        UsageCase{{"--precision", "0", "gamma"}, "--precision: '0' is not a number of digits from 1 to 17"},
+        UsageCase{{"--precision=18", "gamma"}, "--precision: '18' is not a number of digits from 1 to 17"},
+        UsageCase{{"--columns", "0", "gamma"}, "--columns: '0' is not a number of columns from 1 to 1000000"},
+        UsageCase{{"--hist=0", "gamma"}, "--hist: '0' is not a number of bins from 1 to 1000"},
+        UsageCase{{"--hist", "40", "gamma"}, "unknown distribution '40' (--list shows them)"},
+        UsageCase{{"--binary", "--columns", "2", "gamma"},
+                  "--binary writes whole doubles: --precision and --columns do not go with it"},
         UsageCase{{"gamma", "-n"}, "option -n needs a value"},
         UsageCase{{"gamma", "-o"}, "option -o needs a value"},
         UsageCase{{"gamma", "-o", ""}, "option -o needs a file name"},

@@ -112,14 +112,19 @@ const Pinned kPinned[] = {
      {"3.95366730056444", "3.4714454918221", "4.99579775822934", "3.56511829062631"}},
 };
 
+// --as-window gives the window's values exactly, and so does the default
+// for these parameters.
 TEST(SeedStream, IsPinnedForEveryRow) {
     for (const Pinned& p : kPinned) {
-        std::vector<std::string> args = {"--seed", p.seed, "-n", "4"};
-        args.insert(args.end(), p.distribution.begin(), p.distribution.end());
-        Outcome o = RunTool(args);
-        EXPECT_EQ(o.status, 0) << p.distribution[0];
-        EXPECT_EQ(o.err, "") << p.distribution[0];
-        EXPECT_EQ(Lines(o.out), p.lines) << "--seed " << p.seed << " " << p.distribution[0];
+        for (bool asWindow : {true, false}) {
+            std::vector<std::string> args = {"--seed", p.seed, "-n", "4"};
+            if (asWindow) args.push_back("--as-window");
+            args.insert(args.end(), p.distribution.begin(), p.distribution.end());
+            Outcome o = RunTool(args);
+            EXPECT_EQ(o.status, 0) << p.distribution[0] << " " << asWindow;
+            EXPECT_EQ(o.err, "") << p.distribution[0] << " " << asWindow;
+            EXPECT_EQ(Lines(o.out), p.lines) << "--seed " << p.seed << " " << p.distribution[0] << " " << asWindow;
+        }
     }
 }
 
@@ -222,8 +227,8 @@ struct CountCase {
 
 class CountTest : public ::testing::TestWithParam<CountCase> {};
 
-TEST_P(CountTest, GivesTheWindowsNumberOfLines) {
-    Outcome o = RunTool({"--seed", "1", "-n", GetParam().count, "triangle", "0", "1", "0.5"});
+TEST_P(CountTest, AsWindowGivesTheWindowsNumberOfLines) {
+    Outcome o = RunTool({"--as-window", "--seed", "1", "-n", GetParam().count, "triangle", "0", "1", "0.5"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "");
     EXPECT_EQ(Lines(o.out).size(), GetParam().lines);
@@ -270,25 +275,25 @@ TEST_P(FailureTest, IsReportedWithStatus1AndNoValues) {
 INSTANTIATE_TEST_SUITE_P(
     Fields, FailureTest,
     ::testing::Values(
-        // The fields are read in the order quantity, third, first, second.
-        FailureCase{{"-n", "q", "triangle", "a", "b", "c"}, "pelmora-gen: 'q' is not a valid floating point value.\n"},
+        // The window reads its fields in the order quantity, third, first, second.
+        FailureCase{{"--as-window", "-n", "q", "triangle", "a", "b", "c"}, "pelmora-gen: 'q' is not a valid floating point value.\n"},
         FailureCase{{"-n", "1", "triangle", "a", "b", "c"}, "pelmora-gen: 'c' is not a valid floating point value.\n"},
         FailureCase{{"-n", "1", "triangle", "a", "b", "3"}, "pelmora-gen: 'a' is not a valid floating point value.\n"},
         FailureCase{{"-n", "1", "triangle", "1", "b", "3"}, "pelmora-gen: 'b' is not a valid floating point value.\n"},
         // Hidden fields are parsed too; empty and blank texts are invalid.
         FailureCase{{"standard normal", "", "1"}, "pelmora-gen: '' is not a valid floating point value.\n"},
         FailureCase{{"standard normal", "1", "  "}, "pelmora-gen: '  ' is not a valid floating point value.\n"},
-        FailureCase{{"-n", "", "gamma"}, "pelmora-gen: '' is not a valid floating point value.\n"},
+        FailureCase{{"--as-window", "-n", "", "gamma"}, "pelmora-gen: '' is not a valid floating point value.\n"},
         FailureCase{{"gamma", "1", "1", "1,5"}, "pelmora-gen: '1,5' is not a valid floating point value.\n"},
         FailureCase{{"gamma", "-"}, "pelmora-gen: '-' is not a valid floating point value.\n"},
         FailureCase{{"gamma", "- 5"}, "pelmora-gen: '- 5' is not a valid floating point value.\n"},
-        FailureCase{{"-n", "--stats", "gamma"}, "pelmora-gen: '--stats' is not a valid floating point value.\n"},
+        FailureCase{{"--as-window", "-n", "--stats", "gamma"}, "pelmora-gen: '--stats' is not a valid floating point value.\n"},
         // Valid texts whose values do not fit.
         FailureCase{{"gamma", "1e400"}, "pelmora-gen: Floating point overflow.\n"},
         FailureCase{{"gamma", "2", "-1e400"}, "pelmora-gen: Floating point overflow.\n"},
-        FailureCase{{"-n", "1e19", "gamma"}, "pelmora-gen: Invalid floating point operation.\n"},
+        FailureCase{{"--as-window", "-n", "1e19", "gamma"}, "pelmora-gen: Invalid floating point operation.\n"},
         // A quantity's error comes before a parameter's.
-        FailureCase{{"-n", "1e19", "gamma", "1e400"}, "pelmora-gen: Invalid floating point operation.\n"},
+        FailureCase{{"--as-window", "-n", "1e19", "gamma", "1e400"}, "pelmora-gen: Invalid floating point operation.\n"},
         // A truncated parameter out of range fails at the first value.
         FailureCase{{"chi-square", "1e19"}, "pelmora-gen: Invalid floating point operation.\n"},
         // Generators' own failures.
@@ -327,7 +332,7 @@ TEST(Usage, ErrorsPrintTheProblemAndTheUsage) {
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err,
               "pelmora-gen: unknown option '-x'\n"
-              "Usage: pelmora-gen [--seed S] [-n COUNT] [-o FILE] [--stats] DISTRIBUTION [P1 [P2 [P3]]]\n"
+              "Usage: pelmora-gen [OPTIONS] DISTRIBUTION [P1 [P2 [P3]]]\n"
               "       pelmora-gen --list | --help | --version\n"
               "Try 'pelmora-gen --help' for more information.\n");
 }
@@ -483,7 +488,9 @@ TEST(Info, HelpStartsWithTheUsageAndGoesToTheOutput) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "");
     EXPECT_EQ(o.out.rfind(UsageText(), 0), 0u);
-    for (const char* option : {"-n COUNT", "-o FILE", "--seed S", "--stats", "--list", "--help", "--version", "--"}) {
+    for (const char* option : {"-n, --count COUNT", "-o, --output FILE", "--seed S", "--precision P", "--columns K",
+                               "--binary", "--stats", "--hist[=BINS]", "--as-window", "--list", "--help",
+                               "--version", "--", "130", "143"}) {
         EXPECT_NE(o.out.find(option), std::string::npos) << option;
     }
 }
