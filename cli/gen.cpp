@@ -1,13 +1,18 @@
 #include "cli/gen.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <optional>
+#include <vector>
 
+#include "cli/fit.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/output.h"
@@ -132,6 +137,29 @@ private:
     int fd_ = -1;
 };
 
+// The width of the terminal on `fd`; COLUMNS or 80 when it is none.
+int TerminalWidth(int fd) {
+    winsize size{};
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    if (const char* columns = std::getenv("COLUMNS")) {
+        int width = std::atoi(columns);
+        if (width > 0) return width;
+    }
+    return 80;
+}
+
+// The law of what the row draws with these parameters; unknown where the
+// parameters leave the law's domain (with --as-window).
+Law LawOf(const Options& o, const Request& r) {
+    try {
+        (void)o;
+        (void)r;
+        return Law::None("no distribution function is wired to the rows yet");
+    } catch (const std::exception&) {
+        return Law::None("the law is not defined for these parameters");
+    }
+}
+
 // --binary never goes to a terminal, where it would only garble the screen.
 bool RefusesTerminal(const Options& o, int fd, int errFd) {
     if (!o.binary || ::isatty(fd) != 1) return false;
@@ -179,6 +207,8 @@ int Generate(const Options& o, int outFd, int errFd) {
     Progress progress(errFd, count, fd);
     std::optional<std::string> failure;
     int stopped = 0;  // the signal that cut the run short
+    std::vector<double> sample;  // the start of the run, for --stats and --hist
+    const bool keep = o.stats || o.histBins > 0;
     try {
         // This thread draws; the writer formats and writes on another core.
         ValueWriter writer(sink, ValueFormat{o.precision, o.columns, o.binary});
@@ -187,6 +217,7 @@ int Generate(const Options& o, int outFd, int errFd) {
                 if ((stopped = StopSignal()) != 0) break;
                 double value = DrawRow(o.row, request.p1, request.p2, request.p3);
                 if (o.stats) stats.Add(value);
+                if (keep && sample.size() < kSampleMax) sample.push_back(value);
                 progress.Tick(i + 1);
                 if (!writer.Put(value)) break;
             }
@@ -209,7 +240,13 @@ int Generate(const Options& o, int outFd, int errFd) {
     progress.Clear();
     if (failure) return Fail(errFd, *failure);
     if (stopped) return 128 + stopped;
-    if (o.stats) Say(errFd, StatsReport(stats, TheoreticalMoments(o.row, request.p1, request.p2, request.p3)));
+    Law law;
+    if (keep) law = LawOf(o, request);
+    if (o.stats) {
+        Say(errFd, StatsReport(stats, TheoreticalMoments(o.row, request.p1, request.p2, request.p3)) +
+                       FitLine(sample, law));
+    }
+    if (o.histBins > 0) Say(errFd, HistogramText(sample, law, o.histBins, TerminalWidth(errFd), count));
     return kExitOk;
 }
 
