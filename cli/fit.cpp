@@ -65,10 +65,13 @@ Fit TestFit(std::vector<double> sample, const Law& law) {
     std::sort(sample.begin(), sample.end());
     const double n = static_cast<double>(sample.size());
     if (law.kind == Kind::Continuous) {
+        // Equal values are taken together, and the law's left limit below
+        // each, so that a point mass (Bernoulli-Gauss's 0) counts right.
         double d = 0;
-        for (std::size_t i = 0; i < sample.size(); ++i) {
-            double f = law.cdf(sample[i]);
-            d = std::max({d, static_cast<double>(i + 1) / n - f, f - static_cast<double>(i) / n});
+        for (std::size_t i = 0, j; i < sample.size(); i = j) {
+            for (j = i + 1; j < sample.size() && sample[j] == sample[i];) ++j;
+            double below = law.cdf(std::nextafter(sample[i], -INFINITY));
+            d = std::max({d, static_cast<double>(j) / n - law.cdf(sample[i]), below - static_cast<double>(i) / n});
         }
         double root = std::sqrt(n);
         fit = {true, "Kolmogorov-Smirnov", d, 0, KolmogorovTail((root + 0.12 + 0.11 / root) * d)};

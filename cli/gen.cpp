@@ -150,11 +150,9 @@ int TerminalWidth(int fd) {
 
 // The law of what the row draws with these parameters; unknown where the
 // parameters leave the law's domain (with --as-window).
-Law LawOf(const Options& o, const Request& r) {
+Law LawOf(Row row, const Request& r) {
     try {
-        (void)o;
-        (void)r;
-        return Law::None("no distribution function is wired to the rows yet");
+        return Record(row).law(r.p1, r.p2, r.p3);
     } catch (const std::exception&) {
         return Law::None("the law is not defined for these parameters");
     }
@@ -168,6 +166,7 @@ bool RefusesTerminal(const Options& o, int fd, int errFd) {
 }
 
 int Generate(const Options& o, int outFd, int errFd) {
+    const Row row = *o.row;
     Request request;
     int64_t count;
     try {
@@ -175,6 +174,7 @@ int Generate(const Options& o, int outFd, int errFd) {
         // window reads it as its quantity field, before the parameters.
         request = ParseFields({o.asWindow ? o.count : "0", o.p1, o.p2, o.p3}, ".");
         count = o.asWindow ? request.count : o.countValue;
+        if (!o.asWindow) CheckDomain(row, {request.p1, request.p2, request.p3}, {o.p1, o.p2, o.p3});
     } catch (const Error& e) {
         return Fail(errFd, e.what());
     }
@@ -212,10 +212,11 @@ int Generate(const Options& o, int outFd, int errFd) {
     try {
         // This thread draws; the writer formats and writes on another core.
         ValueWriter writer(sink, ValueFormat{o.precision, o.columns, o.binary});
+        const auto draw = Record(row).draw;
         try {
             for (int64_t i = 0; i < count; ++i) {
                 if ((stopped = StopSignal()) != 0) break;
-                double value = DrawRow(o.row, request.p1, request.p2, request.p3);
+                double value = draw(request.p1, request.p2, request.p3);
                 if (o.stats) stats.Add(value);
                 if (keep && sample.size() < kSampleMax) sample.push_back(value);
                 progress.Tick(i + 1);
@@ -241,9 +242,9 @@ int Generate(const Options& o, int outFd, int errFd) {
     if (failure) return Fail(errFd, *failure);
     if (stopped) return 128 + stopped;
     Law law;
-    if (keep) law = LawOf(o, request);
+    if (keep) law = LawOf(row, request);
     if (o.stats) {
-        Say(errFd, StatsReport(stats, TheoreticalMoments(o.row, request.p1, request.p2, request.p3)) +
+        Say(errFd, StatsReport(stats, TheoreticalMoments(row, request.p1, request.p2, request.p3)) +
                        FitLine(sample, law));
     }
     if (o.histBins > 0) Say(errFd, HistogramText(sample, law, o.histBins, TerminalWidth(errFd), count));
@@ -262,11 +263,22 @@ int Print(int outFd, int errFd, const std::string& text) {
     return kExitOk;
 }
 
+int List(const Options& o, int outFd, int errFd) {
+    if (!o.row) return Print(outFd, errFd, ListText());
+    std::string text;
+    try {
+        text = ListRowText(*o.row, {o.p1, o.p2, o.p3});
+    } catch (const Error& e) {
+        return Fail(errFd, e.what());
+    }
+    return Print(outFd, errFd, text);
+}
+
 }  // namespace
 
 std::string UsageText() {
     return "Usage: pelmora-gen [OPTIONS] DISTRIBUTION [P1 [P2 [P3]]]\n"
-           "       pelmora-gen --list | --help | --version\n";
+           "       pelmora-gen --list [DISTRIBUTION [P1 [P2 [P3]]]] | --help | --version\n";
 }
 
 std::string HelpText() {
@@ -275,12 +287,14 @@ std::string HelpText() {
            "Draws COUNT values of one of Pelmora's 27 distributions and writes them one\n"
            "per line, in the window program's number format, as they are drawn.\n"
            "\n"
-           "  DISTRIBUTION  a row number 0 to 26 or the distribution's name, in any case,\n"
+           "  DISTRIBUTION  a row number 0 to 26, the distribution's name in any case,\n"
            "                with blanks, hyphens and apostrophes optional (\"gamma\",\n"
-           "                \"gauss normal\", \"noncentral-f\", \"students t\"); see --list\n"
+           "                \"gauss normal\", \"noncentral-f\", \"students t\"), or a short\n"
+           "                name of R or scipy (\"norm\", \"exp\", \"chisq\", \"t\"); see --list\n"
            "  P1 P2 P3      the parameters, read as the window reads its fields, with \".\"\n"
            "                as the decimal separator (defaults 1, 1 and 3); negative\n"
-           "                numbers such as -1 or -.5 are parameters, not options\n"
+           "                numbers such as -1 or -.5 are parameters, not options.\n"
+           "                Each must lie in the distribution's domain (--list shows it)\n"
            "\n"
            "Options (a value may also follow \"=\": --count=5, --seed=7):\n"
            "  -n, --count COUNT  how many values (default 10): a whole number from 0 to\n"
@@ -289,7 +303,8 @@ std::string HelpText() {
            "  -o, --output FILE  write the values to FILE instead of standard output\n"
            "  --seed S      a reproducible run: S is an unsigned 64-bit decimal integer,\n"
            "                and the same command prints the same values on every machine\n"
-           "                and in every release\n"
+           "                and in every release. The rows that never reseed (Gamma with\n"
+           "                a shape other than 1, Poisson, Triangle) only use S mod 2^32\n"
            "  --precision P significant digits, 1 to 17 (default 15, the window's); 17\n"
            "                reads back as the very same double\n"
            "  --columns K   K values a line, separated by a tab (the last line may be\n"
@@ -303,10 +318,13 @@ std::string HelpText() {
            "  --hist[=BINS] after the values, draw a histogram of them on standard error\n"
            "                (default 40 bins, 1 to 1000) beside the counts the row's law\n"
            "                expects, with a test of the sample against that law\n"
-           "  --as-window   the window's rules exactly: the count is read as its quantity\n"
-           "                field (text to real, a fraction cut off, 32 bits) and the\n"
-           "                parameters as its fields, guarded rows giving 0\n"
-           "  --list        list the distributions with their parameters\n"
+           "  --as-window   no domain check: the window's rules exactly (a parameter\n"
+           "                outside the domain gives what the window gives, often 0;\n"
+           "                the count is read as its quantity field: text to real, a\n"
+           "                fraction cut off, 32 bits)\n"
+           "  --list        list the distributions: names, parameters and domains;\n"
+           "                with a DISTRIBUTION, that one at length, with the mean and\n"
+           "                variance for the parameters given\n"
            "  --help        show this help\n"
            "  --version     show the version\n"
            "  --            end of options\n"
@@ -317,28 +335,70 @@ std::string HelpText() {
            "\n"
            "Exit status:\n"
            "  0    all values were written\n"
-           "  1    a value or a write failed (the values written before stay)\n"
+           "  1    a parameter lies outside the domain (nothing is written), or a value\n"
+           "       or a write failed (the values written before stay)\n"
            "  2    the command line is wrong\n"
            "  130  stopped by SIGINT (Ctrl-C), 143 stopped by SIGTERM: every value drawn\n"
            "       before is written out as whole lines, in the file of -o too\n";
 }
 
-std::string ListText() {
-    std::string text;
-    for (int row = 0; row < kRowCount; ++row) {
-        const RowInfo& info = kRows[row];
-        std::string labels;
-        for (const char* label : {info.label1, info.label2, info.label3}) {
-            if (!label) continue;
-            if (!labels.empty()) labels += ", ";
-            labels += label;
-        }
-        if (labels.empty()) labels = "(no parameters)";
-        char line[128];
-        std::snprintf(line, sizeof line, "%2d  %-22s  %s\n", row, info.caption, labels.c_str());
+namespace {
+
+// The names a row answers to, as typed: its command name and its aliases.
+std::string Names(Row row) {
+    std::string names = CommandName(row);
+    for (const char* alias : Record(row).aliases) {
+        if (alias) names += std::string(", ") + alias;
+    }
+    return names;
+}
+
+// One row as --list shows it: the number, the caption and the names; a line
+// per parameter with its domain and meaning; what the row draws where that
+// is not the textbook law; and whether a --seed run uses the whole seed.
+std::string RowBlock(Row row) {
+    const Distribution& d = Record(row);
+    char line[160];
+    std::snprintf(line, sizeof line, "%2d  %-22s  %s\n", Index(row), std::string(RowName(row)).c_str(),
+                  Names(row).c_str());
+    std::string text = line;
+    for (int k = 0; k < 3; ++k) {
+        const Param& p = d.params[static_cast<std::size_t>(k)];
+        if (!p.label) continue;
+        std::string meaning = std::string(p.meaning) + (p.count ? ", truncated toward zero" : "");
+        std::snprintf(line, sizeof line, "      %-26s %s\n", DomainText(row, k).c_str(), meaning.c_str());
         text += line;
     }
+    if (d.differs) text += std::string("      ") + d.differs + "\n";
+    if (d.stream == Stream::Continues) text += "      never reseeds: with --seed only S mod 2^32 matters\n";
+    if (d.stream == Stream::ReseedsAtShapeOne) {
+        text += "      never reseeds unless afa is 1: with --seed only S mod 2^32 matters then\n";
+    }
     return text;
+}
+
+std::string MomentText(std::optional<double> x) { return x ? FormatGeneral(*x, std::string_view(".")) : "none"; }
+
+}  // namespace
+
+std::string ListText() {
+    std::string text;
+    for (int index = 0; index < kRowCount; ++index) text += RowBlock(RowAt(index));
+    return text;
+}
+
+std::string ListRowText(Row row, const std::array<std::string, 3>& texts) {
+    std::string text = RowBlock(row);
+    const Distribution& d = Record(row);
+    std::string given;
+    for (std::size_t k = 0; k < 3; ++k) {
+        if (!d.params[k].label) continue;
+        given += std::string(given.empty() ? " for " : ", ") + std::string(ParamName(d.params[k])) + " = " + texts[k];
+    }
+    Request request = ParseFields({"0", texts[0], texts[1], texts[2]}, ".");
+    CheckDomain(row, {request.p1, request.p2, request.p3}, {texts[0], texts[1], texts[2]});
+    Moments m = TheoreticalMoments(row, request.p1, request.p2, request.p3);
+    return text + "      mean " + MomentText(m.mean) + ", variance " + MomentText(m.variance) + given + "\n";
 }
 
 std::string VersionText() { return std::string(kProgram) + " " + PELMORA_VERSION + "\n"; }
@@ -349,7 +409,7 @@ int Run(std::span<const std::string> args, int outFd, int errFd) {
     const Options& o = parsed.options;
     switch (o.mode) {
         case Mode::Help: return Print(outFd, errFd, HelpText());
-        case Mode::List: return Print(outFd, errFd, ListText());
+        case Mode::List: return List(o, outFd, errFd);
         case Mode::Version: return Print(outFd, errFd, VersionText());
         case Mode::Generate: break;
     }

@@ -6,12 +6,13 @@
 //
 // Checked for every input:
 // - ParseArguments either reports a usage error or gives a known mode, and
-//   a run names a row 0 to 26; FindRow gives -1 to 26; ParseSeed accepts
+//   a run names a row 0 to 26; FindRow gives nothing or 0 to 26; ParseSeed accepts
 //   exactly the unsigned 64-bit decimal numbers;
 // - the exit status is 0, 1 or 2; a usage error prints its problem and the
 //   usage to the error stream and nothing to the output; --help, --list and
-//   --version print their texts; a field the window would refuse gives
-//   status 1 and the window's message;
+//   --version print their texts; a field the window would refuse, or a
+//   parameter outside the row's domain without --as-window, gives status 1
+//   and its message;
 // - a successful run writes exactly COUNT lines, each a finite number in
 //   the general format, and nothing on the error stream unless --stats
 //   asked for it; a failed run says "pelmora-gen: ..." and the lines it
@@ -26,6 +27,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,10 +96,11 @@ bool SmallWork(const Options& o, const Request& r, int64_t count) {
             return true;  // the run fails at once
         }
     };
-    switch (o.row) {
-        case 3: case 5: case 20: case 22: case 23: case 25: return smallCount(r.p1);
-        case 24: return smallCount(r.p1) && smallCount(r.p2);
-        case 11: return !(r.p1 < -20);  // shapes far below 0 reject nearly every candidate
+    switch (*o.row) {
+        case Row::Binomial: case Row::ChiSquare: case Row::StudentT: case Row::NegativeBinomial:
+        case Row::NoncentralChiSquare: case Row::NoncentralT: return smallCount(r.p1);
+        case Row::NoncentralF: return smallCount(r.p1) && smallCount(r.p2);
+        case Row::Gamma: return !(r.p1 < -20);  // shapes far below 0 reject nearly every candidate
         default: return true;
     }
 }
@@ -139,8 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
 
     for (const std::string& a : args) {
-        int row = FindRow(a);
-        if (row < -1 || row >= kRowCount) Fail("FindRow out of range", args);
+        std::optional<Row> row = FindRow(a);
+        if (row && (Index(*row) < 0 || Index(*row) >= kRowCount)) Fail("FindRow out of range", args);
         auto seed = ParseSeed(a);
         if (seed) {
             std::size_t first = a.find_first_not_of('0');
@@ -153,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     ParsedArguments parsed = ParseArguments(args);
     const Options& o = parsed.options;
-    if (parsed.error.empty() && o.mode == Mode::Generate && (o.row < 0 || o.row >= kRowCount)) {
+    if (parsed.error.empty() && o.mode == Mode::Generate && !o.row) {
         Fail("a run without a row", args);
     }
 
@@ -169,6 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             // reads it as the window's quantity field.
             request = ParseFields({o.asWindow ? o.count : "0", o.p1, o.p2, o.p3}, ".");
             count = o.asWindow ? request.count : o.countValue;
+            if (!o.asWindow) CheckDomain(*o.row, {request.p1, request.p2, request.p3}, {o.p1, o.p2, o.p3});
         } catch (const Error& e) {
             fieldError = e.what();
         }
@@ -189,9 +193,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         case Mode::Help:
             if (run.status != kExitOk || run.out != HelpText() || !run.err.empty()) Fail("--help", args);
             return 0;
-        case Mode::List:
-            if (run.status != kExitOk || run.out != ListText() || !run.err.empty()) Fail("--list", args);
+        case Mode::List: {
+            std::string text = ListText(), error;
+            try {
+                if (o.row) text = ListRowText(*o.row, {o.p1, o.p2, o.p3});
+            } catch (const Error& e) {
+                error = "pelmora-gen: " + ErrorBoxText(e.what()) + "\n";
+            }
+            const bool listed = error.empty() ? run.status == kExitOk && run.out == text && run.err.empty()
+                                              : run.status == kExitFailure && run.out.empty() && run.err == error;
+            if (!listed) Fail("--list", args);
             return 0;
+        }
         case Mode::Version:
             if (run.status != kExitOk || run.out != VersionText() || !run.err.empty()) Fail("--version", args);
             return 0;

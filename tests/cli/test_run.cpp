@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <string>
@@ -112,19 +113,31 @@ const Pinned kPinned[] = {
      {"3.95366730056444", "3.4714454918221", "4.99579775822934", "3.56511829062631"}},
 };
 
-// --as-window gives the window's values exactly, and so does the default
-// for these parameters.
+// --as-window changes nothing inside the domains.
 TEST(SeedStream, IsPinnedForEveryRow) {
     for (const Pinned& p : kPinned) {
-        for (bool asWindow : {true, false}) {
+        for (bool asWindow : {false, true}) {
             std::vector<std::string> args = {"--seed", p.seed, "-n", "4"};
             if (asWindow) args.push_back("--as-window");
             args.insert(args.end(), p.distribution.begin(), p.distribution.end());
             Outcome o = RunTool(args);
-            EXPECT_EQ(o.status, 0) << p.distribution[0] << " " << asWindow;
-            EXPECT_EQ(o.err, "") << p.distribution[0] << " " << asWindow;
+            EXPECT_EQ(o.status, 0) << p.distribution[0];
+            EXPECT_EQ(o.err, "") << p.distribution[0];
             EXPECT_EQ(Lines(o.out), p.lines) << "--seed " << p.seed << " " << p.distribution[0] << " " << asWindow;
         }
+    }
+}
+
+// Outside the domains --as-window gives what the window's Generate gives:
+// a guarded row's 0, for every value.
+TEST(AsWindow, GuardedRowsGiveTheWindowsZeros) {
+    for (std::vector<std::string> row : {std::vector<std::string>{"poisson", "-4"}, {"binomial", "10", "1.5"},
+                                         {"triangle"}, {"geometric", "1"}, {"exp", "-1"}}) {
+        std::vector<std::string> args = {"--as-window", "--seed", "7", "-n", "3"};
+        args.insert(args.end(), row.begin(), row.end());
+        Outcome o = RunTool(args);
+        EXPECT_EQ(o.status, 0) << row[0];
+        EXPECT_EQ(o.out, row[0] == "binomial" ? "10\n10\n10\n" : "0\n0\n0\n") << row[0];
     }
 }
 
@@ -294,17 +307,27 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{{"--as-window", "-n", "1e19", "gamma"}, "pelmora-gen: Invalid floating point operation.\n"},
         // A quantity's error comes before a parameter's.
         FailureCase{{"--as-window", "-n", "1e19", "gamma", "1e400"}, "pelmora-gen: Invalid floating point operation.\n"},
-        // A truncated parameter out of range fails at the first value.
-        FailureCase{{"chi-square", "1e19"}, "pelmora-gen: Invalid floating point operation.\n"},
-        // Generators' own failures.
-        FailureCase{{"--seed", "1", "noncentral t", "0"}, "pelmora-gen: Invalid floating point operation.\n"},
-        FailureCase{{"--seed", "1", "noncentral t", "-1"}, "pelmora-gen: Floating point division by zero.\n"},
-        FailureCase{{"--seed", "1", "f", "0", "3"}, "pelmora-gen: Invalid floating point operation.\n"},
-        FailureCase{{"--seed", "1", "gamma", "0"}, "pelmora-gen: Floating point division by zero.\n"},
-        FailureCase{{"--seed", "1", "gamma", "1", "0"}, "pelmora-gen: Floating point division by zero.\n"},
-        FailureCase{{"--seed", "1", "log normal", "710", "0"}, "pelmora-gen: Floating point overflow.\n"},
+        // With the window's rules: a truncated parameter out of range fails
+        // at the first value, and so do the generators' own failures.
+        FailureCase{{"--as-window", "chi-square", "1e19"}, "pelmora-gen: Invalid floating point operation.\n"},
+        FailureCase{{"--as-window", "--seed", "1", "noncentral t", "0"}, "pelmora-gen: Invalid floating point operation.\n"},
+        FailureCase{{"--as-window", "--seed", "1", "noncentral t", "-1"}, "pelmora-gen: Floating point division by zero.\n"},
+        FailureCase{{"--as-window", "--seed", "1", "f", "0", "3"}, "pelmora-gen: Invalid floating point operation.\n"},
+        FailureCase{{"--as-window", "--seed", "1", "gamma", "0"}, "pelmora-gen: Floating point division by zero.\n"},
+        FailureCase{{"--as-window", "--seed", "1", "gamma", "1", "0"}, "pelmora-gen: Floating point division by zero.\n"},
+        FailureCase{{"--as-window", "--seed", "1", "log normal", "710", "0"}, "pelmora-gen: Floating point overflow.\n"},
+        FailureCase{{"--seed", "1", "log normal", "710", "1e-300"}, "pelmora-gen: Floating point overflow.\n"},
         // The first draw from state 649090867 is exactly 0.
-        FailureCase{{"--seed", "649090867", "gamma", "2", "1"}, "pelmora-gen: Floating point division by zero.\n"}));
+        FailureCase{{"--seed", "649090867", "gamma", "2", "1"}, "pelmora-gen: Floating point division by zero.\n"},
+        // Without it the parameters are checked first, by the row's domain.
+        FailureCase{{"poisson", "-4"}, "pelmora-gen: Poisson: lambda must be greater than 0 (got -4).\n"},
+        FailureCase{{"binomial", "10", "1.5"}, "pelmora-gen: Binomial: p must be at most 1 (got 1.5).\n"},
+        FailureCase{{"triangle"}, "pelmora-gen: Triangle: m must be less than b (got 3; b is 1).\n"},
+        FailureCase{{"gamma", "-2", "3"}, "pelmora-gen: Gamma: afa must be greater than 0 (got -2).\n"},
+        FailureCase{{"chi-square", "1e19"}, "pelmora-gen: Chi-square: n must be at most 2147483647 (got 1e19).\n"},
+        FailureCase{{"students t", "0.5"}, "pelmora-gen: Student's T: n must be at least 1 (got 0.5).\n"},
+        // A field the window cannot read is reported before any domain.
+        FailureCase{{"poisson", "x"}, "pelmora-gen: 'x' is not a valid floating point value.\n"}));
 
 TEST(Failures, ValuesBeforeTheFailureStay) {
     // With m = 735 an Erlang product leaves the double range about one time
@@ -333,7 +356,7 @@ TEST(Usage, ErrorsPrintTheProblemAndTheUsage) {
     EXPECT_EQ(o.err,
               "pelmora-gen: unknown option '-x'\n"
               "Usage: pelmora-gen [OPTIONS] DISTRIBUTION [P1 [P2 [P3]]]\n"
-              "       pelmora-gen --list | --help | --version\n"
+              "       pelmora-gen --list [DISTRIBUTION [P1 [P2 [P3]]]] | --help | --version\n"
               "Try 'pelmora-gen --help' for more information.\n");
 }
 
@@ -381,10 +404,15 @@ TEST(OutputFile, DashIsTheOutput) {
 TEST(OutputFile, InvalidFieldsLeaveAnExistingFileAlone) {
     std::string path = TempPath("kept");
     RunTool({"--seed", "5", "-n", "2", "-o", path, "gamma", "2", "3"});
-    Outcome o = RunTool({"-n", "2", "-o", path, "gamma", "x"});
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(FileText(path), "3.95366730056444\n3.4714454918221\n");
+    for (const char* shape : {"x", "-2"}) {  // not a number; outside the domain
+        Outcome o = RunTool({"-n", "2", "-o", path, "gamma", shape});
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(FileText(path), "3.95366730056444\n3.4714454918221\n");
+    }
     ::unlink(path.c_str());
+    Outcome o = RunTool({"-o", path, "poisson", "-4"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(::access(path.c_str(), F_OK), 0) << "a refused run created its file";
 }
 
 TEST(OutputFile, KeepsTheValuesBeforeAFailure) {
@@ -464,17 +492,54 @@ TEST(Output, AWriteErrorAfterAGenerationFailureReportsBoth) {
 // ---------------------------------------------------------------------------
 // --list, --help, --version.
 
-TEST(Info, ListShowsEveryRowWithTheWindowsLabels) {
+// --list: a block per row, its first line the number, the caption and the
+// names; then each parameter's domain and meaning, and what is not textbook.
+TEST(Info, ListSaysWhatEachRowDraws) {
     Outcome o = RunTool({"--list"});
     EXPECT_EQ(o.status, 0);
     std::vector<std::string> lines = Lines(o.out);
-    ASSERT_EQ(lines.size(), 27u);
-    EXPECT_EQ(lines[0], " 0  Beta                    a, b");
-    EXPECT_EQ(lines[16], "16  Logistic                (no parameters)");
-    EXPECT_EQ(lines[20], "20  Student's T             n");
-    EXPECT_EQ(lines[21], "21  Triangle                a, b, m (a<m<b)");
-    EXPECT_EQ(lines[22], "22  Negative Binomial       r, p (0<p<1)");
-    EXPECT_EQ(lines[24], "24  Noncentral F            d1, d2, delta");
+    std::vector<std::string> heads;
+    for (const std::string& line : lines) {
+        if (line.compare(0, 4, "    ") != 0) heads.push_back(line);
+    }
+    ASSERT_EQ(heads.size(), 27u);
+    EXPECT_EQ(heads[0], " 0  Beta                    beta");
+    EXPECT_EQ(heads[12], "12  Gauss Normal            gauss-normal, normal, norm, gaussian, gauss");
+    EXPECT_EQ(heads[20], "20  Student's T             students-t, t, studentt");
+    for (const char* line : {
+             "      a > 0                      weight of E1",
+             "      draws a·E1 / (a·E1 + b·E2), E1 and E2 exponential with mean 1, not Beta(a, b)",
+             "      0 <= n <= 2147483647       number of trials, truncated toward zero",
+             "      lambda > 0                 rate; the mean is 1/lambda",
+             "      draws E1 / E2 whatever d1 and d2 are (they cancel out), not F(d1, d2); no finite mean",
+             "      beta > 0                   scale; the mean is afa·beta",
+             "      counts the failures before the first success (0, 1, 2, ...), not the trials",
+             "      the location is fixed at 0",
+             "      a < m < b                  mode",
+             "      0 < p < 1                  success probability",
+             "      never reseeds: with --seed only S mod 2^32 matters",
+             "      never reseeds unless afa is 1: with --seed only S mod 2^32 matters then",
+         }) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    }
+}
+
+TEST(Info, ListOfOneRowAddsItsMoments) {
+    Outcome o = RunTool({"--list", "pois", "4"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out,
+              "17  Poisson                 poisson, pois\n"
+              "      lambda > 0                 mean\n"
+              "      never reseeds: with --seed only S mod 2^32 matters\n"
+              "      mean 4, variance 4 for lambda = 4\n");
+    o = RunTool({"--list", "f", "3", "7"});
+    EXPECT_EQ(Lines(o.out).back(), "      mean none, variance none for d1 = 3, d2 = 7");
+    o = RunTool({"--list", "gamma"});  // the defaults
+    EXPECT_EQ(Lines(o.out).back(), "      mean 1, variance 1 for afa = 1, beta = 1");
+    o = RunTool({"--list", "triangle"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "pelmora-gen: Triangle: m must be less than b (got 3; b is 1).\n");
 }
 
 TEST(Info, Version) {
@@ -490,7 +555,7 @@ TEST(Info, HelpStartsWithTheUsageAndGoesToTheOutput) {
     EXPECT_EQ(o.out.rfind(UsageText(), 0), 0u);
     for (const char* option : {"-n, --count COUNT", "-o, --output FILE", "--seed S", "--precision P", "--columns K",
                                "--binary", "--stats", "--hist[=BINS]", "--as-window", "--list", "--help",
-                               "--version", "--", "130", "143"}) {
+                               "--version", "--", "S mod 2^32", "130", "143"}) {
         EXPECT_NE(o.out.find(option), std::string::npos) << option;
     }
 }
@@ -513,7 +578,7 @@ TEST(Stats, FollowTheValuesOnTheErrorStream) {
     std::vector<double> values;
     {
         SeededSource source(5);
-        for (int i = 0; i < 4; ++i) values.push_back(DrawRow(11, 2, 3, 3));
+        for (int i = 0; i < 4; ++i) values.push_back(DrawRow(Row::Gamma, 2, 3, 3));
     }
     long double mean = 0, squares = 0;
     for (double v : values) mean += v;
@@ -521,6 +586,7 @@ TEST(Stats, FollowTheValuesOnTheErrorStream) {
     for (double v : values) squares += (v - mean) * (v - mean);
     std::vector<std::string> lines = Lines(o.err);
     ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[5], "fit       Kolmogorov-Smirnov D = 0.504109, p = 0.1805 (4 values)");
     EXPECT_NEAR(std::strtod(lines[1].c_str() + 10, nullptr), static_cast<double>(mean), 1e-14);
     EXPECT_NEAR(std::strtod(lines[2].c_str() + 10, nullptr), static_cast<double>(squares / 3), 1e-14);
 }
