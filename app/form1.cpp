@@ -223,7 +223,7 @@ void TForm1::CreateDistributionList() {
     ListBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox1->setUniformItemSizes(true);
-    for (const RowInfo& row : kRows) {
+    for (const Distribution& row : kRows) {
         auto* item = new QListWidgetItem(QString::fromUtf8(row.caption), ListBox1);
         item->setSizeHint(QSize(ListBox1->viewport()->width(), 16));
     }
@@ -354,18 +354,18 @@ void TForm1::ListBox1Click(QObject*) {
         LabeledEdit6->setEnabled(true);
         const int row = ListBox1->ItemIndex();
         if (row < 0 || row >= kRowCount) return;
-        const RowInfo& info = kRows[std::size_t(row)];
-        if (info.label1 != nullptr)
-            LabeledEdit5->setLabelText(QString::fromUtf8(info.label1));
+        const Distribution& info = kRows[std::size_t(row)];
+        if (const char* label = info.params[0].label)
+            LabeledEdit5->setLabelText(QString::fromUtf8(label));
         else
             LabeledEdit5->hide();
-        if (info.label2 != nullptr)
-            LabeledEdit6->setLabelText(QString::fromUtf8(info.label2));
+        if (const char* label = info.params[1].label)
+            LabeledEdit6->setLabelText(QString::fromUtf8(label));
         else
             LabeledEdit6->hide();
-        if (info.label3 != nullptr) {
+        if (const char* label = info.params[2].label) {
             LabeledEdit7->show();
-            LabeledEdit7->setLabelText(QString::fromUtf8(info.label3));
+            LabeledEdit7->setLabelText(QString::fromUtf8(label));
         }
         const QString picture = folder + QString::fromUtf8(info.picture);
         Image2->setPicture(LoadFormulaPicture(picture, Image2->devicePixelRatioF()));

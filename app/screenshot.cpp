@@ -15,6 +15,7 @@
 #include "app/errorbox.h"
 #include "app/form1.h"
 #include "app/form2.h"
+#include "core/rows.h"
 #include "engine/uniform.h"
 
 namespace {
@@ -87,7 +88,7 @@ int main(int argc, char* argv[]) {
     QApplication::setActiveWindow(&form1);
     bool ok = Save(&form1, folder, "1-start.png");
 
-    form1.ListBox1->setCurrentRow(11);
+    form1.ListBox1->setCurrentRow(pelmora::Index(pelmora::Row::Gamma));
     form1.ListBox1Click(form1.ListBox1);
     ok &= Save(&form1, folder, "2-gamma.png");
 

@@ -65,9 +65,9 @@ uint64_t FakeRead(void* context) {
 
 std::string Name(int row) {
     std::string name;
-    for (const char* c = kRows[row].caption; *c; ++c) {
-        if (*c == ' ' || *c == '\'' || *c == '-') continue;
-        name += *c;
+    for (char c : RowName(RowAt(row))) {
+        if (c == ' ' || c == '\'' || c == '-') continue;
+        name += c;
     }
     char prefix[8];
     std::snprintf(prefix, sizeof prefix, "%02d_", row);
@@ -85,7 +85,7 @@ void Draw(benchmark::State& state, int row, bool fakeClock) {
     int64_t failures = 0;
     for (auto _ : state) {
         try {
-            benchmark::DoNotOptimize(DrawRow(row, t.p1, t.p2, t.p3));
+            benchmark::DoNotOptimize(DrawRow(RowAt(row), t.p1, t.p2, t.p3));
         } catch (const Error&) {
             ++failures;
         }
@@ -103,7 +103,7 @@ void DrawAndFormat(benchmark::State& state, int row, bool fakeClock) {
     char buffer[kFormatMax + 8];
     for (auto _ : state) {
         try {
-            benchmark::DoNotOptimize(FormatGeneral(DrawRow(row, t.p1, t.p2, t.p3), buffer, std::string_view(".")));
+            benchmark::DoNotOptimize(FormatGeneral(DrawRow(RowAt(row), t.p1, t.p2, t.p3), buffer, std::string_view(".")));
             benchmark::ClobberMemory();
         } catch (const Error&) {
         }
@@ -120,7 +120,7 @@ int RegisterAll() {
         benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/fake_clock").c_str(), Draw, row, true)->MinTime(kMinTime);
         benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/real_clock").c_str(), Draw, row, false)->MinTime(kMinTime);
     }
-    for (int row : {11, 19}) {
+    for (int row : {Index(Row::Gamma), Index(Row::StandardNormal)}) {
         benchmark::RegisterBenchmark(("DrawAndFormat/" + Name(row) + "/fake_clock").c_str(), DrawAndFormat, row, true)
             ->MinTime(kMinTime);
         benchmark::RegisterBenchmark(("DrawAndFormat/" + Name(row) + "/real_clock").c_str(), DrawAndFormat, row, false)

@@ -44,15 +44,15 @@ double ExponentialCdf(double x) { return x <= 0 ? 0 : -std::expm1(-x); }
 
 struct Law {
     const char* name;
-    int row;
+    pelmora::Row row;
     double p1;
     double mean, variance;
     double (*cdf)(double);
 };
 
 const Law kLaws[] = {
-    {"Exponential (1)", 9, 1, 1, 1, ExponentialCdf},
-    {"Standard Normal", 19, 0, 0, 1, NormalCdf},
+    {"Exponential (1)", pelmora::Row::Exponential, 1, 1, 1, ExponentialCdf},
+    {"Standard Normal", pelmora::Row::StandardNormal, 0, 0, 1, NormalCdf},
 };
 
 struct Summary {

@@ -1,14 +1,20 @@
 #include "cli/gen.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <optional>
 #include <system_error>
+#include <vector>
 
+#include "cli/fit.h"
+#include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/seeded_clock.h"
@@ -101,39 +107,165 @@ private:
     Clock::time_point start_, lastCheck_, lastShown_;
 };
 
-// Opens the file named by -o, creating or emptying it. Started with a
-// standard stream closed, the file must not take that number, or messages
-// meant for the error stream would land in it.
-int OpenOutputFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd >= 0 && fd <= 2) {
-        int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-        if (moved >= 0) {
-            ::close(fd);
-            fd = moved;
-        }
+// Where the values go: standard output, or the file named by -o. The file
+// is created (or emptied) only when the first value is ready, so a command
+// that fails before it -- a mistyped field, parameters out of range, no
+// thread to write with -- leaves an existing file as it was.
+class Destination {
+public:
+    Destination(const Options& o, int outFd) : path_(o.output && *o.output != "-" ? &*o.output : nullptr), outFd_(outFd) {}
+
+    bool ToFile() const { return path_ != nullptr; }
+    // Standard output's descriptor; -1 while the values go to a file.
+    int StandardFd() const { return ToFile() ? -1 : outFd_; }
+    std::string Target() const { return ToFile() ? "\"" + *path_ + "\"" : std::string("standard output"); }
+    // The descriptor the file would be, for asking what it is before it is
+    // created: a terminal is refused for --binary, and nothing is created.
+    bool FileIsTerminal() const {
+        FileDescriptor probe(::open(path_->c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        return probe.valid() && ::isatty(probe.get()) == 1;
     }
-    return fd;
+
+    // Creates the file, once, and points `sink` at it; throws Error.
+    void Open(OutputSink& sink) {
+        if (!ToFile() || file_.valid()) return;
+        int fd = ::open(path_->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd >= 0 && fd <= 2) {
+            // Started with a standard stream closed: keep the file off that
+            // number, or messages meant for the error stream would land in it.
+            int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+            if (moved >= 0) {
+                ::close(fd);
+                fd = moved;
+            }
+        }
+        if (fd < 0) throw Error(CannotCreateMessage(*path_, errno));
+        file_.Reset(fd);
+        sink.Redirect(fd);
+    }
+
+    // Closes the file; a failure that only shows when the data reaches the
+    // disk throws WriteFailure.
+    void Close() {
+        if (int error = file_.Close()) throw WriteFailure{error};
+    }
+
+private:
+    const std::string* path_;
+    int outFd_;
+    FileDescriptor file_;
+};
+
+// The width of the terminal on `fd`; COLUMNS or 80 when it is none.
+int TerminalWidth(int fd) {
+    winsize size{};
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    if (const char* columns = std::getenv("COLUMNS")) {
+        int width = std::atoi(columns);
+        if (width > 0) return width;
+    }
+    return 80;
+}
+
+// The law of what the row draws with these parameters; unknown where the
+// parameters leave the law's domain (with --as-window).
+Law LawOf(Row row, const Request& r) {
+    try {
+        return Record(row).law(r.p1, r.p2, r.p3);
+    } catch (const std::exception&) {
+        return Law::None("the law is not defined for these parameters");
+    }
+}
+
+// --binary never goes to a terminal, where it would only garble the screen.
+bool RefusesTerminal(const Options& o, const Destination& out, int outFd, int errFd) {
+    if (!o.binary) return false;
+    if (out.ToFile() ? !out.FileIsTerminal() : ::isatty(outFd) != 1) return false;
+    Say(errFd, std::string(kProgram) + ": --binary does not write to a terminal; redirect the output or use -o FILE\n");
+    return true;
+}
+
+// What a run draws: the row, its parameters as numbers, and the count.
+struct Plan {
+    Row row;
+    Request request;
+    int64_t count;
+};
+
+// Reads the fields and checks them against the row's domain; with
+// --as-window, the window reads the count as its quantity field, before the
+// parameters, and nothing is checked. Throws Error.
+Plan PlanOf(const Options& o) {
+    Plan plan{*o.row, ParseFields({o.asWindow ? o.count : "0", o.p1, o.p2, o.p3}, "."), o.countValue};
+    if (o.asWindow) {
+        plan.count = plan.request.count;
+    } else {
+        CheckDomain(plan.row, {plan.request.p1, plan.request.p2, plan.request.p3}, {o.p1, o.p2, o.p3});
+    }
+    return plan;
+}
+
+// How the drawing loop ended, and what --stats and --hist need of it.
+struct Drawn {
+    std::optional<std::string> failure;
+    int stopped = 0;  // the signal that cut the run short
+    RunningStats stats;
+    std::vector<double> sample;  // the start of the run
+};
+
+// Draws the values and hands them to the writer. The values drawn before a
+// failure stay: they are written out before the failure is reported.
+Drawn DrawAll(const Options& o, const Plan& plan, ValueWriter& writer, Destination& out, OutputSink& sink,
+              Progress& progress) {
+    Drawn drawn;
+    const bool keep = o.stats || o.histBins > 0;
+    const auto draw = Record(plan.row).draw;
+    const Request& r = plan.request;
+    try {
+        for (int64_t i = 0; i < plan.count; ++i) {
+            if ((drawn.stopped = StopSignal()) != 0) break;
+            double value = draw(r.p1, r.p2, r.p3);
+            if (i == 0) out.Open(sink);
+            if (o.stats) drawn.stats.Add(value);
+            if (keep && drawn.sample.size() < kSampleMax) drawn.sample.push_back(value);
+            progress.Tick(i + 1);
+            if (!writer.Put(value)) break;
+        }
+        // A run without values that succeeds still leaves an empty file.
+        if (!drawn.stopped) out.Open(sink);
+    } catch (const Error& e) {
+        drawn.failure = e.what();
+    }
+    return drawn;
+}
+
+// --stats and --hist on the error stream. They are what was asked for: lost
+// on a full or closed error stream, the run has failed, although nothing
+// can say so.
+int Report(const Options& o, const Plan& plan, const Drawn& drawn, int errFd) {
+    if (!o.stats && o.histBins == 0) return kExitOk;
+    const Request& r = plan.request;
+    Law law = LawOf(plan.row, r);
+    std::string text;
+    if (o.stats) text += StatsReport(drawn.stats, TheoreticalMoments(plan.row, r.p1, r.p2, r.p3)) + FitLine(drawn.sample, law);
+    if (o.histBins > 0) text += HistogramText(drawn.sample, law, o.histBins, TerminalWidth(errFd), plan.count);
+    try {
+        WriteAll(errFd, text);
+    } catch (const WriteFailure&) {
+        return kExitFailure;
+    }
+    return kExitOk;
 }
 
 int Generate(const Options& o, int outFd, int errFd) {
-    Request request;
+    Plan plan;
     try {
-        request = ParseFields({o.count, o.p1, o.p2, o.p3}, ".");
+        plan = PlanOf(o);
     } catch (const Error& e) {
         return Fail(errFd, e.what());
     }
-
-    // The file is created (or emptied) only when the first value is ready,
-    // so a command that fails before it -- a mistyped field, parameters the
-    // generator refuses, no thread to write with -- leaves the file as it was.
-    const bool toFile = o.output && *o.output != "-";
-    const std::string target = toFile ? "\"" + *o.output + "\"" : std::string("standard output");
-    FileDescriptor file;
-    auto openFile = [&] {
-        file.Reset(OpenOutputFile(*o.output));
-        return file.valid();
-    };
+    Destination out(o, outFd);
+    if (RefusesTerminal(o, out, outFd, errFd)) return kExitUsage;
 
     std::optional<SeededSource> seeded;
     if (o.seed) {
@@ -142,61 +274,33 @@ int Generate(const Options& o, int outFd, int errFd) {
         UniformSeed = 0;
     }
 
-    OutputSink sink(toFile ? -1 : outFd);
-    RunningStats stats;
-    Progress progress(errFd, request.count, toFile ? -1 : outFd);
-    std::optional<std::string> failure;
+    OutputSink sink(out.StandardFd());
+    Progress progress(errFd, plan.count, out.StandardFd());
+    Drawn drawn;
     try {
         // This thread draws; the writer formats and writes on another core.
         std::optional<ValueWriter> writer;
         try {
-            writer.emplace(sink);
+            writer.emplace(sink, ValueFormat{o.precision, o.columns, o.binary});
         } catch (const std::system_error& e) {
             return Fail(errFd, "Cannot start the thread that writes the values. " + SystemErrorText(e.code().value()));
         }
-        try {
-            for (int32_t i = 0; i < request.count; ++i) {
-                double value = DrawRow(o.row, request.p1, request.p2, request.p3);
-                if (i == 0 && toFile) {
-                    if (!openFile()) return Fail(errFd, CannotCreateMessage(*o.output, errno));
-                    sink.Redirect(file.get());
-                }
-                if (o.stats) stats.Add(value);
-                progress.Tick(i + 1);
-                if (!writer->Put(value)) break;
-            }
-        } catch (const Error& e) {
-            // The values drawn before the failure stay: they are written out
-            // before the failure is reported.
-            failure = e.what();
-        }
+        drawn = DrawAll(o, plan, *writer, out, sink, progress);
         writer->Finish();
-        // A run without values that succeeds still leaves an empty file.
-        if (toFile && !file.valid() && !failure && !openFile()) {
-            return Fail(errFd, CannotCreateMessage(*o.output, errno));
-        }
-        if (int error = file.Close()) throw WriteFailure{error};
+        out.Close();
     } catch (const WriteFailure& w) {
         progress.Clear();
         // A reader that went away (head, a closed pager) is no news to the
         // user: end quietly, but never with success.
         if (w.error == EPIPE) return kExitFailure;
-        Fail(errFd, "Cannot write to " + target + ". " + SystemErrorText(w.error));
-        if (failure) Fail(errFd, *failure);
+        Fail(errFd, "Cannot write to " + out.Target() + ". " + SystemErrorText(w.error));
+        if (drawn.failure) Fail(errFd, *drawn.failure);
         return kExitFailure;
     }
     progress.Clear();
-    if (failure) return Fail(errFd, *failure);
-    if (o.stats) {
-        // The report is what was asked for: lost on a full or closed error
-        // stream, the run has failed, although nothing can say so.
-        try {
-            WriteAll(errFd, StatsReport(stats, TheoreticalMoments(o.row, request.p1, request.p2, request.p3)));
-        } catch (const WriteFailure&) {
-            return kExitFailure;
-        }
-    }
-    return kExitOk;
+    if (drawn.failure) return Fail(errFd, *drawn.failure);
+    if (drawn.stopped) return 128 + drawn.stopped;
+    return Report(o, plan, drawn, errFd);
 }
 
 // --help, --list and --version go to the output; a failed write is reported
@@ -211,11 +315,22 @@ int Print(int outFd, int errFd, const std::string& text) {
     return kExitOk;
 }
 
+int List(const Options& o, int outFd, int errFd) {
+    if (!o.row) return Print(outFd, errFd, ListText());
+    std::string text;
+    try {
+        text = ListRowText(*o.row, {o.p1, o.p2, o.p3});
+    } catch (const Error& e) {
+        return Fail(errFd, e.what());
+    }
+    return Print(outFd, errFd, text);
+}
+
 }  // namespace
 
 std::string UsageText() {
-    return "Usage: pelmora-gen [--seed S] [-n COUNT] [-o FILE] [--stats] DISTRIBUTION [P1 [P2 [P3]]]\n"
-           "       pelmora-gen --list | --help | --version\n";
+    return "Usage: pelmora-gen [OPTIONS] DISTRIBUTION [P1 [P2 [P3]]]\n"
+           "       pelmora-gen --list [DISTRIBUTION [P1 [P2 [P3]]]] | --help | --version\n";
 }
 
 std::string HelpText() {
@@ -224,50 +339,118 @@ std::string HelpText() {
            "Draws COUNT values of one of Pelmora's 27 distributions and writes them one\n"
            "per line, in the window program's number format, as they are drawn.\n"
            "\n"
-           "  DISTRIBUTION  a row number 0 to 26 or the distribution's name, in any case,\n"
+           "  DISTRIBUTION  a row number 0 to 26, the distribution's name in any case,\n"
            "                with blanks, hyphens and apostrophes optional (\"gamma\",\n"
-           "                \"gauss normal\", \"noncentral-f\", \"students t\"); see --list\n"
+           "                \"gauss normal\", \"noncentral-f\", \"students t\"), or a short\n"
+           "                name of R or scipy (\"norm\", \"exp\", \"chisq\", \"t\"); see --list\n"
            "  P1 P2 P3      the parameters, read as the window reads its fields, with \".\"\n"
            "                as the decimal separator (defaults 1, 1 and 3); negative\n"
-           "                numbers such as -1 or -.5 are parameters, not options\n"
+           "                numbers such as -1 or -.5 are parameters, not options.\n"
+           "                Each must lie in the distribution's domain (--list shows it)\n"
            "\n"
-           "Options:\n"
-           "  -n COUNT      how many values (default 10); a fraction is cut off\n"
-           "  -o FILE       write the values to FILE instead of standard output\n"
+           "Options (a value may also follow \"=\": --count=5, --seed=7):\n"
+           "  -n, --count COUNT  how many values (default 10): a whole number from 0 to\n"
+           "                9223372036854775807, in decimal, with an exponent if it\n"
+           "                keeps the number whole (1e9, 2.5e6)\n"
+           "  -o, --output FILE  write the values to FILE instead of standard output\n"
            "  --seed S      a reproducible run: S is an unsigned 64-bit decimal integer,\n"
            "                and the same command prints the same values on every machine\n"
-           "                and in every release\n"
+           "                and in every release. The rows that never reseed (Gamma with\n"
+           "                a shape other than 1, Poisson, Triangle) only use S mod 2^32\n"
+           "  --precision P significant digits, 1 to 17 (default 15, the window's); 17\n"
+           "                reads back as the very same double\n"
+           "  --columns K   K values a line, separated by a tab (the last line may be\n"
+           "                short)\n"
+           "  --binary      raw little-endian IEEE 754 doubles, 8 bytes a value (for\n"
+           "                numpy.fromfile); never written to a terminal\n"
            "  --stats       after the values, print their count, mean, variance, minimum\n"
            "                and maximum to standard error, with the mean and variance\n"
-           "                that the distribution's construction implies\n"
-           "  --list        list the distributions with their parameters\n"
+           "                that the distribution's construction implies, and a test of\n"
+           "                the sample against the row's law\n"
+           "  --hist[=BINS] after the values, draw a histogram of them on standard error\n"
+           "                (default 40 bins, 1 to 1000) beside the counts the row's law\n"
+           "                expects, with a test of the sample against that law\n"
+           "  --as-window   no domain check: the window's rules exactly (a parameter\n"
+           "                outside the domain gives what the window gives, often 0;\n"
+           "                the count is read as its quantity field: text to real, a\n"
+           "                fraction cut off, 32 bits)\n"
+           "  --list        list the distributions: names, parameters and domains;\n"
+           "                with a DISTRIBUTION, that one at length, with the mean and\n"
+           "                variance for the parameters given\n"
            "  --help        show this help\n"
            "  --version     show the version\n"
            "  --            end of options\n"
            "\n"
            "Without --seed, values come from the window program's source, reseeded from\n"
-           "the clock as the window does it.\n"
+           "the clock as the window does it. --stats and --hist test at most the first\n"
+           "1048576 values.\n"
            "\n"
-           "Exit status: 0 when all values were written; 1 when a value or a write failed\n"
-           "(the values written before stay); 2 when the command line is wrong.\n";
+           "Exit status:\n"
+           "  0    all values were written\n"
+           "  1    a parameter lies outside the domain (nothing is written), or a value\n"
+           "       or a write failed (the values written before stay)\n"
+           "  2    the command line is wrong\n"
+           "  130  stopped by SIGINT (Ctrl-C), 143 stopped by SIGTERM: every value drawn\n"
+           "       before is written out as whole lines, in the file of -o too\n";
 }
+
+namespace {
+
+// The names a row answers to, as typed: its command name and its aliases.
+std::string Names(Row row) {
+    std::string names = CommandName(row);
+    for (const char* alias : Record(row).aliases) {
+        if (alias) names += std::string(", ") + alias;
+    }
+    return names;
+}
+
+// One row as --list shows it: the number, the caption and the names; a line
+// per parameter with its domain and meaning; what the row draws where that
+// is not the textbook law; and whether a --seed run uses the whole seed.
+std::string RowBlock(Row row) {
+    const Distribution& d = Record(row);
+    char line[160];
+    std::snprintf(line, sizeof line, "%2d  %-22s  %s\n", Index(row), std::string(RowName(row)).c_str(),
+                  Names(row).c_str());
+    std::string text = line;
+    for (int k = 0; k < 3; ++k) {
+        const Param& p = d.params[static_cast<std::size_t>(k)];
+        if (!p.label) continue;
+        std::string meaning = std::string(p.meaning) + (p.count ? ", truncated toward zero" : "");
+        std::snprintf(line, sizeof line, "      %-26s %s\n", DomainText(row, k).c_str(), meaning.c_str());
+        text += line;
+    }
+    if (d.differs) text += std::string("      ") + d.differs + "\n";
+    if (d.stream == Stream::Continues) text += "      never reseeds: with --seed only S mod 2^32 matters\n";
+    if (d.stream == Stream::ReseedsAtShapeOne) {
+        text += "      never reseeds unless afa is 1: with --seed only S mod 2^32 matters then\n";
+    }
+    return text;
+}
+
+std::string MomentText(std::optional<double> x) { return x ? FormatGeneral(*x, std::string_view(".")) : "none"; }
+
+}  // namespace
 
 std::string ListText() {
     std::string text;
-    for (int row = 0; row < kRowCount; ++row) {
-        const RowInfo& info = kRows[row];
-        std::string labels;
-        for (const char* label : {info.label1, info.label2, info.label3}) {
-            if (!label) continue;
-            if (!labels.empty()) labels += ", ";
-            labels += label;
-        }
-        if (labels.empty()) labels = "(no parameters)";
-        char line[128];
-        std::snprintf(line, sizeof line, "%2d  %-22s  %s\n", row, info.caption, labels.c_str());
-        text += line;
-    }
+    for (int index = 0; index < kRowCount; ++index) text += RowBlock(RowAt(index));
     return text;
+}
+
+std::string ListRowText(Row row, const std::array<std::string, 3>& texts) {
+    std::string text = RowBlock(row);
+    const Distribution& d = Record(row);
+    std::string given;
+    for (std::size_t k = 0; k < 3; ++k) {
+        if (!d.params[k].label) continue;
+        given += std::string(given.empty() ? " for " : ", ") + std::string(ParamName(d.params[k])) + " = " + texts[k];
+    }
+    Request request = ParseFields({"0", texts[0], texts[1], texts[2]}, ".");
+    CheckDomain(row, {request.p1, request.p2, request.p3}, {texts[0], texts[1], texts[2]});
+    Moments m = TheoreticalMoments(row, request.p1, request.p2, request.p3);
+    return text + "      mean " + MomentText(m.mean) + ", variance " + MomentText(m.variance) + given + "\n";
 }
 
 std::string VersionText() { return std::string(kProgram) + " " + PELMORA_VERSION + "\n"; }
@@ -278,7 +461,7 @@ int Run(std::span<const std::string> args, int outFd, int errFd) {
     const Options& o = parsed.options;
     switch (o.mode) {
         case Mode::Help: return Print(outFd, errFd, HelpText());
-        case Mode::List: return Print(outFd, errFd, ListText());
+        case Mode::List: return List(o, outFd, errFd);
         case Mode::Version: return Print(outFd, errFd, VersionText());
         case Mode::Generate: break;
     }

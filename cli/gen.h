@@ -3,8 +3,11 @@
 // own descriptors: the same numbers as the window's Generate command, from a
 // script, reproducibly with --seed, in batches of any size.
 
+#include <array>
 #include <span>
 #include <string>
+
+#include "core/rows.h"
 
 namespace pelmora::cli {
 
@@ -24,6 +27,10 @@ int Run(std::span<const std::string> args, int outFd, int errFd);
 // The texts of --help, --list and --version.
 std::string HelpText();
 std::string ListText();
+// --list DISTRIBUTION: its block with the mean and variance for the
+// parameter texts given; a text that is no number or lies outside the
+// domain throws Error.
+std::string ListRowText(Row row, const std::array<std::string, 3>& texts);
 std::string VersionText();
 // The short usage printed after a usage error.
 std::string UsageText();

@@ -1,8 +1,9 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <cctype>
-
-#include "core/rows.h"
+#include <cstdint>
+#include <string>
 
 namespace pelmora::cli {
 namespace {
@@ -27,29 +28,83 @@ bool IsParameter(std::string_view arg) {
     return IsDigit(c) || c == '.' || c == ' ';
 }
 
+// A value glued to an option letter ("-n5", "-n-1", "-n.5", "-n 5") must
+// start like a number, so that "-nan" is not read as "-n an".
+bool StartsLikeNumber(std::string_view text) {
+    return !text.empty() && (IsDigit(text[0]) || text[0] == '.' || text[0] == '+' || text[0] == '-' || text[0] == ' ');
+}
+
+// A row number: digits only, with blanks around them allowed ("1 1" is not 11).
+std::optional<Row> RowNumber(std::string_view name) {
+    std::size_t first = name.find_first_not_of(' ');
+    if (first == std::string_view::npos) return std::nullopt;
+    name = name.substr(first, name.find_last_not_of(' ') - first + 1);
+    if (!std::all_of(name.begin(), name.end(), IsDigit)) return std::nullopt;
+    name.remove_prefix(std::min(name.find_first_not_of('0'), name.size()));  // leading zeros are fine
+    if (name.size() > 2) return std::nullopt;
+    int index = 0;
+    for (char c : name) index = index * 10 + (c - '0');
+    if (index >= kRowCount) return std::nullopt;
+    return RowAt(index);
+}
+
+// Every name a row answers to, as --list and the suggestions show them.
+template <class Visit>
+void ForEachName(Visit&& visit) {
+    for (int index = 0; index < kRowCount; ++index) {
+        const Row row = RowAt(index);
+        visit(row, CommandName(row));
+        for (const char* alias : Record(row).aliases) {
+            if (alias) visit(row, std::string(alias));
+        }
+    }
+}
+
+// The optimal string alignment distance: insertions, deletions,
+// substitutions and swaps of neighbours each count one.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
 }  // namespace
 
-int FindRow(std::string_view name) {
+std::optional<Row> FindRow(std::string_view name) {
+    if (auto number = RowNumber(name)) return number;
     std::string key = Normalized(name);
-    if (key.empty()) return -1;
-    bool digits = true;
-    for (char c : key) digits = digits && IsDigit(c);
-    if (digits) {
-        // A row number: digits and blanks only ("-1" is no row, whatever
-        // hyphens mean in a name). Leading zeros are fine.
-        for (char c : name) {
-            if (c != ' ' && !IsDigit(c)) return -1;
-        }
-        std::size_t first = key.find_first_not_of('0');
-        if (first == std::string::npos) return 0;
-        if (key.size() - first > 2) return -1;
-        int row = std::stoi(key.substr(first));
-        return row < kRowCount ? row : -1;
-    }
-    for (int row = 0; row < kRowCount; ++row) {
-        if (Normalized(kRows[row].caption) == key) return row;
-    }
-    return -1;
+    if (key.empty() || IsDigit(key[0])) return std::nullopt;
+    std::optional<Row> found;
+    ForEachName([&](Row row, const std::string& candidate) {
+        if (!found && Normalized(candidate) == key) found = row;
+    });
+    return found;
+}
+
+std::vector<std::string> NearestNames(std::string_view name) {
+    const std::string key = Normalized(name);
+    // One slip in a short name, two in a longer one.
+    const std::size_t allowed = key.size() < 6 ? 1 : 2;
+    std::size_t best = allowed;
+    std::vector<std::string> nearest;
+    ForEachName([&](Row, const std::string& candidate) {
+        std::size_t d = EditDistance(key, Normalized(candidate));
+        if (d > best || d >= key.size()) return;  // "1" is no slip of "t"
+        if (d < best) nearest.clear();
+        best = d;
+        if (nearest.size() < 3) nearest.push_back(candidate);
+    });
+    return nearest;
 }
 
 std::optional<uint64_t> ParseSeed(std::string_view text) {
@@ -64,90 +119,242 @@ std::optional<uint64_t> ParseSeed(std::string_view text) {
     return value;
 }
 
-ParsedArguments ParseArguments(std::span<const std::string> args) {
-    ParsedArguments result;
-    Options& o = result.options;
-    auto fail = [&](std::string message) {
-        result.error = std::move(message);
-        return result;
-    };
-
-    bool list = false, help = false, version = false;
-    bool runOption = false;  // an option that only makes sense with a distribution
-    std::string positional[4];
-    std::size_t positionals = 0;
-    bool optionsEnded = false;
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || IsParameter(arg)) {
-            if (positionals == 4) return fail("too many arguments: '" + arg + "'");
-            positional[positionals++] = arg;
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        // The value of an option: attached ("-n5", "--seed=7") or the next argument.
-        auto value = [&](std::string_view attached, bool hasAttached) -> std::optional<std::string> {
-            if (hasAttached) return std::string(attached);
-            if (i + 1 >= args.size()) return std::nullopt;
-            return args[++i];
-        };
-        std::string_view a = arg;
-        if (a == "--help" || a == "-h") {
-            help = true;
-        } else if (a == "--version") {
-            version = true;
-        } else if (a == "--list") {
-            list = true;
-        } else if (a == "--stats") {
-            o.stats = true;
-            runOption = true;
-        } else if (a == "--seed" || a.starts_with("--seed=")) {
-            bool attached = a.size() > 6;
-            auto v = value(attached ? a.substr(7) : std::string_view(), attached);
-            if (!v) return fail("option --seed needs a value");
-            o.seed = ParseSeed(*v);
-            if (!o.seed) return fail("the seed must be an unsigned 64-bit decimal integer, not '" + *v + "'");
-            runOption = true;
-        } else if (a.starts_with("-n") && !a.starts_with("--")) {
-            auto v = value(a.substr(2), a.size() > 2);
-            if (!v) return fail("option -n needs a value");
-            o.count = *v;
-            runOption = true;
-        } else if (a.starts_with("-o") && !a.starts_with("--")) {
-            auto v = value(a.substr(2), a.size() > 2);
-            if (!v) return fail("option -o needs a value");
-            if (v->empty()) return fail("option -o needs a file name");
-            o.output = *v;
-            runOption = true;
+std::optional<int64_t> ParseCount(std::string_view text) {
+    // The value is digits * 10^(exponent - fractionDigits), worked out on the
+    // digits themselves: a double would round "9223372036854775807".
+    std::string digits;
+    std::size_t i = 0;
+    int fraction = 0;
+    bool point = false, any = false;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (IsDigit(c)) {
+            any = true;
+            if (point) ++fraction;
+            if (!digits.empty() || c != '0') digits += c;  // leading zeros dropped
         } else {
-            return fail("unknown option '" + arg + "'");
+            break;
         }
     }
-
-    if (help) {
-        o.mode = Mode::Help;
-        return result;
-    }
-    if (version || list) {
-        if (version && list) return fail("--list and --version do not go together");
-        if (positionals > 0 || runOption) {
-            return fail(std::string(version ? "--version" : "--list") + " takes no other arguments");
+    if (!any) return std::nullopt;
+    long exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool negative = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+        if (i == text.size()) return std::nullopt;
+        for (; i < text.size() && IsDigit(text[i]); ++i) {
+            if (exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
         }
-        o.mode = version ? Mode::Version : Mode::List;
-        return result;
+        if (negative) exponent = -exponent;
     }
-
-    if (positionals == 0) return fail("no distribution given");
-    o.row = FindRow(positional[0]);
-    if (o.row < 0) return fail("unknown distribution '" + positional[0] + "' (--list shows them)");
-    if (positionals > 1) o.p1 = positional[1];
-    if (positionals > 2) o.p2 = positional[2];
-    if (positionals > 3) o.p3 = positional[3];
-    return result;
+    if (i != text.size()) return std::nullopt;
+    if (digits.empty()) return 0;
+    long scale = exponent - fraction;
+    while (scale < 0 && digits.back() == '0') {
+        digits.pop_back();
+        ++scale;
+    }
+    if (scale < 0) return std::nullopt;
+    if (static_cast<long>(digits.size()) + scale > 19) return std::nullopt;
+    digits.append(static_cast<std::size_t>(scale), '0');
+    unsigned long long value = std::stoull(digits);  // at most 19 digits: fits
+    if (value > static_cast<unsigned long long>(INT64_MAX)) return std::nullopt;
+    return static_cast<int64_t>(value);
 }
+
+namespace {
+
+// A whole number from `low` to `high` in plain decimal digits.
+std::optional<int> ParseSmall(std::string_view text, int low, int high) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    int value = 0;
+    for (char c : text) {
+        if (!IsDigit(c)) return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value < low || value > high) return std::nullopt;
+    return value;
+}
+
+// One pass over the arguments; each option's reading is one method.
+class Parser {
+public:
+    explicit Parser(std::span<const std::string> args) : args_(args) {}
+
+    ParsedArguments Run() {
+        ParsedArguments result;
+        for (i_ = 0; i_ < args_.size() && result.error.empty(); ++i_) result.error = Argument(args_[i_]);
+        if (result.error.empty()) result.error = Finish();
+        result.options = std::move(o_);
+        return result;
+    }
+
+private:
+    // An empty text when the argument is fine, else the usage error.
+    std::string Argument(const std::string& arg) {
+        if (optionsEnded_ || IsParameter(arg)) {
+            if (positional_.size() == 4) return "too many arguments: '" + arg + "'";
+            positional_.push_back(arg);
+            return "";
+        }
+        std::string_view a = arg;
+        if (a == "--") {
+            optionsEnded_ = true;
+        } else if (a == "--help" || a == "-h") {
+            help_ = true;
+        } else if (a == "--version") {
+            version_ = true;
+        } else if (a == "--list") {
+            list_ = true;
+        } else if (a == "--stats" || a == "--as-window") {
+            (a == "--stats" ? o_.stats : o_.asWindow) = true;
+            runOption_ = true;
+        } else if (a == "--binary") {
+            o_.binary = true;
+            runOption_ = true;
+        } else if (a == "--hist" || a.starts_with("--hist=")) {
+            return Hist(a);
+        } else if (a == "--seed" || a.starts_with("--seed=")) {
+            return Seed(a);
+        } else if (a.starts_with("-n") && (a.size() == 2 || StartsLikeNumber(a.substr(2)))) {
+            return Count("-n", Value(a.substr(2), a.size() > 2));
+        } else if (IsLong(a, "--count")) {
+            return Count("--count", LongValue(a, "--count"));
+        } else if (a.starts_with("-o") && !a.starts_with("--")) {
+            return Output("-o", Value(a.substr(2), a.size() > 2));
+        } else if (IsLong(a, "--output")) {
+            return Output("--output", LongValue(a, "--output"));
+        } else if (IsLong(a, "--precision")) {
+            return Small("--precision", LongValue(a, "--precision"), 1, 17, "a number of digits", o_.precision);
+        } else if (IsLong(a, "--columns")) {
+            return Small("--columns", LongValue(a, "--columns"), 1, 1000000, "a number of columns", o_.columns);
+        } else {
+            return "unknown option '" + arg + "'";
+        }
+        return "";
+    }
+
+    // The value of an option: attached ("-n5", "--seed=7") or the next argument.
+    std::optional<std::string> Value(std::string_view attached, bool hasAttached) {
+        if (hasAttached) return std::string(attached);
+        if (i_ + 1 >= args_.size()) return std::nullopt;
+        return args_[++i_];
+    }
+
+    std::string Seed(std::string_view a) {
+        bool attached = a.size() > 6;
+        auto v = Value(attached ? a.substr(7) : std::string_view(), attached);
+        if (!v) return "option --seed needs a value";
+        o_.seed = ParseSeed(*v);
+        if (!o_.seed) return "the seed must be an unsigned 64-bit decimal integer, not '" + *v + "'";
+        runOption_ = true;
+        return "";
+    }
+
+    // "--name" or "--name=VALUE".
+    static bool IsLong(std::string_view a, std::string_view name) {
+        return a == name || (a.starts_with(name) && a.size() > name.size() && a[name.size()] == '=');
+    }
+    std::optional<std::string> LongValue(std::string_view a, std::string_view name) {
+        bool attached = a.size() > name.size();
+        return Value(attached ? a.substr(name.size() + 1) : std::string_view(), attached);
+    }
+
+    // The count is checked in Finish, once --as-window is known.
+    std::string Count(const std::string& name, std::optional<std::string> v) {
+        if (!v) return "option " + name + " needs a value";
+        o_.count = *v;
+        countOption_ = name;
+        runOption_ = true;
+        return "";
+    }
+
+    std::string Output(const std::string& name, std::optional<std::string> v) {
+        if (!v) return "option " + name + " needs a value";
+        if (v->empty()) return "option " + name + " needs a file name";
+        o_.output = *v;
+        runOption_ = true;
+        return "";
+    }
+
+    std::string Small(const std::string& name, std::optional<std::string> v, int low, int high, const char* what,
+                      int& into) {
+        if (!v) return "option " + name + " needs a value";
+        auto k = ParseSmall(*v, low, high);
+        if (!k) return name + ": '" + *v + "' is not " + what + " from " + std::to_string(low) + " to " + std::to_string(high);
+        into = *k;
+        formatOption_ = true;
+        runOption_ = true;
+        return "";
+    }
+
+    std::string Hist(std::string_view a) {
+        o_.histBins = 40;
+        if (a.size() > 6) {
+            std::string text(a.substr(7));
+            auto bins = ParseSmall(text, 1, 1000);
+            if (!bins) return "--hist: '" + text + "' is not a number of bins from 1 to 1000";
+            o_.histBins = *bins;
+        }
+        runOption_ = true;
+        return "";
+    }
+
+    std::string Distribution(const std::string& name) {
+        o_.row = FindRow(name);
+        if (o_.row) return "";
+        std::vector<std::string> nearest = NearestNames(name);
+        if (nearest.empty()) return "unknown distribution '" + name + "' (--list shows them)";
+        std::string message = "unknown distribution '" + name + "'; did you mean '" + nearest[0] + "'";
+        for (std::size_t k = 1; k < nearest.size(); ++k) {
+            message += (k + 1 == nearest.size() ? " or '" : ", '") + nearest[k] + "'";
+        }
+        return message + "?";
+    }
+
+    // The mode, and the distribution with its parameters.
+    std::string Finish() {
+        if (help_) {
+            o_.mode = Mode::Help;
+            return "";
+        }
+        if (version_ && list_) return "--list and --version do not go together";
+        if (version_ || list_) {
+            const char* option = version_ ? "--version" : "--list";
+            if (runOption_ || (version_ && !positional_.empty())) return std::string(option) + " takes no other arguments";
+            o_.mode = version_ ? Mode::Version : Mode::List;
+            if (positional_.empty()) return "";
+        } else {
+            if (o_.binary && formatOption_) return "--binary writes whole doubles: --precision and --columns do not go with it";
+            if (!o_.asWindow) {
+                auto count = ParseCount(o_.count);
+                if (!count) return countOption_ + ": '" + o_.count + "' is not a whole number of values.";
+                o_.countValue = *count;
+            }
+            if (positional_.empty()) return "no distribution given";
+        }
+        if (std::string error = Distribution(positional_[0]); !error.empty()) return error;
+        std::string* fields[] = {&o_.p1, &o_.p2, &o_.p3};
+        for (std::size_t k = 1; k < positional_.size(); ++k) *fields[k - 1] = positional_[k];
+        return "";
+    }
+
+    std::span<const std::string> args_;
+    std::size_t i_ = 0;
+    Options o_;
+    bool list_ = false, help_ = false, version_ = false;
+    bool runOption_ = false;  // an option that only makes sense with a distribution
+    bool optionsEnded_ = false;
+    bool formatOption_ = false;       // --precision or --columns given
+    std::string countOption_ = "-n";  // the spelling of the last count option
+    std::vector<std::string> positional_;
+};
+
+}  // namespace
+
+ParsedArguments ParseArguments(std::span<const std::string> args) { return Parser(args).Run(); }
 
 }  // namespace pelmora::cli

@@ -1,7 +1,8 @@
 #pragma once
 // The command line of pelmora-gen:
-//   pelmora-gen [--seed S] [-n COUNT] [-o FILE] [--stats] DISTRIBUTION [P1 [P2 [P3]]]
-//   pelmora-gen --list | --help | --version
+//   pelmora-gen [OPTIONS] DISTRIBUTION [P1 [P2 [P3]]]
+//   pelmora-gen --list [DISTRIBUTION] | --help | --version
+// (--help lists the options.)
 // Options may stand anywhere before "--". An argument that looks like a
 // negative number ("-1", "-0.5", "-.5", "-") or is empty or blank is a
 // parameter, never an option.
@@ -11,6 +12,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "core/rows.h"
 
 namespace pelmora::cli {
 
@@ -20,8 +24,21 @@ struct Options {
     Mode mode = Mode::Generate;
     std::optional<uint64_t> seed;
     bool stats = false;
+    // --as-window: no domain check; the window's rules exactly (guarded rows
+    // give 0, the fields' own errors; the count read as its quantity field,
+    // text to real, then TruncToInt).
+    bool asWindow = false;
+    // The count, checked by ParseCount unless asWindow; with asWindow the
+    // text `count` below is read as the window reads its quantity field.
+    int64_t countValue = 10;
+    int precision = 15;   // significant digits, 1 to 17
+    int columns = 1;      // values per line
+    bool binary = false;  // raw little-endian doubles instead of text
+    int histBins = 0;     // --hist: bins of the histogram; 0 for none
     std::optional<std::string> output;  // -o FILE; "-" is standard output
-    int row = -1;
+    // The distribution: always set to generate; with --list, the one row to
+    // show at length.
+    std::optional<Row> row;
     // Texts as the window's fields would hold them, with its start-up texts
     // for those not given.
     std::string count = "10";
@@ -38,10 +55,19 @@ struct ParsedArguments {
 // `args` without the program name.
 ParsedArguments ParseArguments(std::span<const std::string> args);
 
-// The row a DISTRIBUTION argument names: a number 0 to 26, or a list caption
+// The row a DISTRIBUTION argument names: a number 0 to 26 (digits only,
+// blanks around it allowed), the row's caption or one of its aliases,
 // compared case-insensitively with blanks, hyphens and apostrophes ignored.
-// -1 when it names none.
-int FindRow(std::string_view name);
+std::optional<Row> FindRow(std::string_view name);
+
+// The names closest to an unknown one (within a couple of typing slips),
+// nearest first; empty when none is close.
+std::vector<std::string> NearestNames(std::string_view name);
+
+// A count of values: a decimal integer from 0 to 2^63 - 1, digits with an
+// optional fraction and exponent as long as the value is whole ("1e9",
+// "2.5e6", "10.0"); nothing for anything else (signs, blanks, "3.5", "1e19").
+std::optional<int64_t> ParseCount(std::string_view text);
 
 // An unsigned 64-bit decimal integer, digits only; nothing for anything else.
 std::optional<uint64_t> ParseSeed(std::string_view text);

@@ -1,12 +1,15 @@
 #include "cli/value_writer.h"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "core/numtext.h"
 
 namespace pelmora::cli {
 
-ValueWriter::ValueWriter(OutputSink& sink) : sink_(sink) {
+ValueWriter::ValueWriter(OutputSink& sink, ValueFormat format) : sink_(sink), format_(format) {
     for (std::size_t i = 1; i < kBlocks; ++i) free_.push_back(i);
     thread_ = std::thread([this] { Run(); });
 }
@@ -41,6 +44,39 @@ void ValueWriter::Finish() {
     if (failure_) throw *failure_;
 }
 
+void ValueWriter::Write(const Block& b) {
+    if (format_.binary) {
+        for (std::size_t i = 0; i < b.count; ++i) {
+            uint64_t bits = std::bit_cast<uint64_t>(b.values[i]);
+            if constexpr (std::endian::native == std::endian::big) bits = __builtin_bswap64(bits);
+            std::memcpy(sink_.Reserve(8), &bits, 8);
+            sink_.Commit(8);
+        }
+        return;
+    }
+    if (format_.columns == 1 && format_.precision == 15) {
+        // The common case, kept to the window's own formatter.
+        for (std::size_t i = 0; i < b.count; ++i) {
+            char* text = sink_.Reserve(kFormatMax + 2);
+            std::size_t n = FormatGeneral(b.values[i], text, std::string_view("."));
+            text[n] = '\n';
+            sink_.Commit(n + 1);
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < b.count; ++i) {
+        char* text = sink_.Reserve(kValueMax + 2);
+        std::size_t n = 0;
+        if (column_ != 0) text[n++] = '\t';
+        n += FormatValue(b.values[i], format_.precision, text + n);
+        if (++column_ == format_.columns) {
+            text[n++] = '\n';
+            column_ = 0;
+        }
+        sink_.Commit(n);
+    }
+}
+
 void ValueWriter::Run() {
     for (;;) {
         std::size_t index;
@@ -54,12 +90,7 @@ void ValueWriter::Run() {
         const Block& b = blocks_[index];
         if (!failure_) {
             try {
-                for (std::size_t i = 0; i < b.count; ++i) {
-                    char* text = sink_.Reserve(kFormatMax + 2);
-                    std::size_t n = FormatGeneral(b.values[i], text, std::string_view("."));
-                    text[n] = '\n';
-                    sink_.Commit(n + 1);
-                }
+                Write(b);
             } catch (const WriteFailure& w) {
                 failure_ = w;
                 failed_.store(true, std::memory_order_relaxed);
@@ -73,6 +104,7 @@ void ValueWriter::Run() {
     }
     if (!failure_) {
         try {
+            if (column_ != 0) sink_.Append("\n");  // a short last line
             sink_.Flush();
         } catch (const WriteFailure& w) {
             failure_ = w;

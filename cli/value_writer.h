@@ -14,6 +14,7 @@
 #include <optional>
 #include <thread>
 
+#include "cli/format.h"
 #include "cli/output.h"
 
 namespace pelmora::cli {
@@ -21,7 +22,7 @@ namespace pelmora::cli {
 class ValueWriter {
 public:
     // Until Finish returns, only the writer thread touches `sink`.
-    explicit ValueWriter(OutputSink& sink);
+    explicit ValueWriter(OutputSink& sink, ValueFormat format = {});
     ~ValueWriter();
     ValueWriter(const ValueWriter&) = delete;
     ValueWriter& operator=(const ValueWriter&) = delete;
@@ -49,8 +50,12 @@ private:
 
     void Hand();  // passes the filling block to the writer, waits for a free one
     void Run();   // the writer thread
+    void Write(const Block& b);  // formats one block into the sink
+
 
     OutputSink& sink_;
+    ValueFormat format_;
+    int column_ = 0;  // values on the current line so far (writer thread)
     std::array<Block, kBlocks> blocks_;
     std::size_t filling_ = 0;
     std::mutex mutex_;

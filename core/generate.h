@@ -27,15 +27,17 @@ struct Request {
 // second fields, each stored as a double at once; the first failure throws.
 Request ParseFields(const FieldTexts& texts, std::string_view sep);
 
-// Draws request.count values of `row` and hands each one's text, in the
-// general format, to `sink` as soon as it is drawn. A row outside 0 to 26
-// draws nothing. A failure throws; what was handed over before stays.
+// Draws request.count values of the row at list index `index` and hands
+// each one's text, in the general format, to `sink` as soon as it is drawn.
+// An index outside 0 to 26 (no row selected) draws nothing. A failure
+// throws; what was handed over before stays.
 template <class Sink>
-void GenerateValues(int row, const Request& request, std::string_view sep, Sink&& sink) {
+void GenerateValues(int index, const Request& request, std::string_view sep, Sink&& sink) {
+    if (index < 0 || index >= kRowCount) return;
+    const Distribution& row = kRows[static_cast<std::size_t>(index)];
     char buf[kFormatMax + 16];
     for (int32_t i = 0; i < request.count; ++i) {
-        if (row < 0 || row >= kRowCount) return;
-        double v = DrawRow(row, request.p1, request.p2, request.p3);
+        double v = row.draw(request.p1, request.p2, request.p3);
         std::size_t n = FormatGeneral(v, buf, sep.size() <= 16 ? sep : std::string_view("."));
         sink(std::string_view(buf, n));
     }

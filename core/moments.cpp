@@ -5,26 +5,27 @@
 #include <cstdint>
 
 #include "engine/error.h"
+#include "core/rows.h"
 #include "engine/numeric.h"
 
 namespace pelmora {
+
+Moments TheoreticalMoments(Row row, double p1, double p2, double p3) { return Record(row).moments(p1, p2, p3); }
+
+namespace moments {
 namespace {
 
-// Internally everything is computed in extended precision; a moment that does
-// not fit a double is reported as missing rather than as an infinity.
 std::optional<double> Fit(Extended x) {
     double d = static_cast<double>(x);
     if (!std::isfinite(d)) return std::nullopt;
     return d;
 }
 
-Moments Of(Extended mean, Extended variance) { return {Fit(mean), Fit(variance)}; }
-Moments Constant(Extended value) { return Of(value, 0); }
-Moments MeanOnly(Extended mean) { return {Fit(mean), std::nullopt}; }
-Moments None() { return {}; }
+}  // namespace
 
-// The count a row receives: TruncToInt, or nothing when the truncation
-// itself fails (then every value of the row fails).
+Moments Of(Extended mean, Extended variance) { return {Fit(mean), Fit(variance)}; }
+Moments MeanOnly(Extended mean) { return {Fit(mean), std::nullopt}; }
+
 std::optional<int32_t> Count(double x) {
     try {
         return TruncToInt(x);
@@ -65,7 +66,7 @@ Moments BetaRow(double a, double b) {
     return Of(m1, m2 - m1 * m1);
 }
 
-// Row 7: NextBelow(n) + 1 with wrap-around. n >= 1 gives 1..n; n = 0 gives 1;
+// Discrete Uniform: NextBelow(n) + 1 with wrap-around. n >= 1 gives 1..n; n = 0 gives 1;
 // a negative n acts as the unsigned count N = 2^32 + n, and r + 1 for r in
 // [0, N) covers 1..2^31 - 1 and then, wrapped, -2^31..n.
 Moments DiscreteUniformRow(int32_t n) {
@@ -88,7 +89,7 @@ Moments DiscreteUniformRow(int32_t n) {
     return Of(mean, meanSquare - mean * mean);
 }
 
-// Row 11: Best's methods for shape above 1 and below 1; shape 1 delegates to
+// Gamma: Best's methods for shape above 1 and below 1; shape 1 delegates to
 // the exponential generator with rate 1 / scale (0 for a negative scale).
 Moments GammaRow(double shape, double scale) {
     Extended s = scale;
@@ -100,6 +101,8 @@ Moments GammaRow(double shape, double scale) {
     if (shape <= 0) return None();  // 1 / 0, or a negative shape: no gamma law
     return Of(shape * s, shape * s * s);
 }
+
+namespace {
 
 // E[1 / X] and E[1 / X^2] for a noncentral chi-square X with k degrees of
 // freedom and noncentrality delta: X given J is chi-square with k + 2J
@@ -138,7 +141,9 @@ InverseMoments NoncentralChiSquareInverse(int32_t k, Extended delta) {
     return m;
 }
 
-// Row 24: (X1 / d1) / (X2 / d2) with both chi-squares given the same delta.
+}  // namespace
+
+// Noncentral F: (X1 / d1) / (X2 / d2) with both chi-squares given the same delta.
 Moments NoncentralFRow(double p1, double p2, double p3) {
     auto d1 = Count(p1);
     auto d2 = Count(p2);
@@ -157,6 +162,8 @@ Moments NoncentralFRow(double p1, double p2, double p3) {
     return Of(mean, meanSquare - mean * mean);
 }
 
+namespace {
+
 // sqrt(n/2) · Gamma((n-1)/2) / Gamma(n/2), the mean of sqrt(n / C) for C
 // chi-square with n degrees of freedom (n >= 2).
 Extended InverseRootChiSquareMean(int32_t n) {
@@ -169,7 +176,9 @@ Extended InverseRootChiSquareMean(int32_t n) {
     return std::sqrt(x) * std::exp(std::lgamma(x - 0.5L) - std::lgamma(x));
 }
 
-// Row 25: (z + delta) / sqrt(C / n).
+}  // namespace
+
+// Noncentral T: (z + delta) / sqrt(C / n).
 Moments NoncentralTRow(double p1, double p2) {
     auto n = Count(p1);
     if (!n || *n <= 0) return None();  // 0 / 0 or x / -0
@@ -181,7 +190,7 @@ Moments NoncentralTRow(double p1, double p2) {
     return Of(mean, e * (1 + delta * delta) / (e - 2) - mean * mean);
 }
 
-// Row 26: beta · E^(1/alpha).
+// Weibull: beta · E^(1/alpha).
 Moments WeibullRow(double alpha, double beta) {
     if (!(alpha > 0) || !(beta > 0)) return Constant(0);
     Extended inv = 1 / static_cast<Extended>(alpha);
@@ -194,122 +203,5 @@ Moments WeibullRow(double alpha, double beta) {
     return Of(mean, variance);
 }
 
-}  // namespace
-
-Moments TheoreticalMoments(int row, double p1, double p2, double p3) {
-    const Extended pi = kPi;
-    switch (row) {
-        case 0:
-            return BetaRow(p1, p2);
-        case 1: {  // 1 when U <= p
-            Extended q = Clip01(p1);
-            return Of(q, q * (1 - q));
-        }
-        case 2: {  // N(mean, sigma^2) behind a gate open with probability p
-            Extended q = Clip01(p1), mu = p2, sigma = p3;
-            return Of(q * mu, q * sigma * sigma + q * (1 - q) * mu * mu);
-        }
-        case 3: {
-            auto n = Count(p1);
-            if (!n) return None();
-            if (*n <= 0) return Constant(0);
-            Extended q = Clip01(p2);
-            return Of(*n * q, *n * q * (1 - q));
-        }
-        case 4:  // alpha - beta / tan(pi U)
-            if (p2 == 0) return Constant(p1);
-            return None();
-        case 5: {
-            auto n = Count(p1);
-            if (!n) return None();
-            if (*n <= 0) return Constant(0);
-            return Of(*n, 2 * static_cast<Extended>(*n));
-        }
-        case 6: {
-            Extended a = p1, b = p2;
-            return Of((a + b) / 2, (b - a) * (b - a) / 12);
-        }
-        case 7: {
-            auto n = Count(p1);
-            if (!n) return None();
-            return DiscreteUniformRow(*n);
-        }
-        case 8: {  // -scale · ln(U1 ... Um)
-            auto m = Count(p1);
-            if (!m) return None();
-            if (*m <= 0) return Constant(0);
-            Extended s = p2;
-            return Of(*m * s, *m * s * s);
-        }
-        case 9:
-            if (!(p1 > 0)) return Constant(0);
-            return Of(1 / static_cast<Extended>(p1), 1 / (static_cast<Extended>(p1) * p1));
-        case 10:  // E1 / E2 whatever d1 and d2 are: no finite mean
-            return None();
-        case 11:
-            return GammaRow(p1, p2);
-        case 12:
-            return Of(p1, static_cast<Extended>(p2) * p2);
-        case 13: {  // failures before the first success
-            if (p1 >= 1 || !(p1 > 0)) return Constant(0);
-            Extended p = p1;
-            return Of((1 - p) / p, (1 - p) / (p * p));
-        }
-        case 14:
-            return Of(0, 2 * static_cast<Extended>(p1) * p1);
-        case 15: {
-            Extended mu = p1, s2 = static_cast<Extended>(p2) * p2;
-            return Of(std::exp(mu + s2 / 2), std::expm1(s2) * std::exp(2 * mu + s2));
-        }
-        case 16:
-            return Of(0, pi * pi / 3);
-        case 17:
-            if (!(p1 > 0)) return Constant(0);
-            return Of(p1, p1);
-        case 18: {
-            if (!(p1 > 0)) return Constant(0);
-            Extended s = p1;
-            return Of(s * std::sqrt(pi / 2), (4 - pi) / 2 * s * s);
-        }
-        case 19:
-            return Of(0, 1);
-        case 20: {
-            auto n = Count(p1);
-            if (!n) return None();
-            if (*n < 1) return Constant(0);
-            if (*n == 1) return None();
-            if (*n == 2) return MeanOnly(0);
-            Extended e = *n;
-            return Of(0, e / (e - 2));
-        }
-        case 21: {
-            if (!(p3 > p1) || !(p3 < p2) || !(p2 > p1)) return Constant(0);
-            Extended a = p1, b = p2, m = p3;
-            return Of((a + b + m) / 3, (a * a + b * b + m * m - a * b - a * m - b * m) / 18);
-        }
-        case 22: {
-            auto r = Count(p1);
-            if (!r) return None();
-            if (p2 >= 1 || !(p2 > 0) || *r <= 0) return Constant(0);
-            Extended p = p2;
-            return Of(*r * (1 - p) / p, *r * (1 - p) / (p * p));
-        }
-        case 23: {
-            auto n = Count(p1);
-            if (!n) return None();
-            if (p2 < 0 || *n <= 0) return Constant(0);
-            Extended e = *n, delta = p2;
-            return Of(e + delta, 2 * (e + 2 * delta));
-        }
-        case 24:
-            return NoncentralFRow(p1, p2, p3);
-        case 25:
-            return NoncentralTRow(p1, p2);
-        case 26:
-            return WeibullRow(p1, p2);
-        default:
-            return None();
-    }
-}
-
+}  // namespace moments
 }  // namespace pelmora

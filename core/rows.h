@@ -1,32 +1,144 @@
 #pragma once
-// The 27 distribution rows: what the list shows, how the parameter panel
-// labels its fields, which picture belongs to each, and how the Generate
-// command calls each row's generator.
+// The 27 distribution rows, one record each: what the list shows, how the
+// parameter panel labels its fields, which picture belongs to each and the
+// formula it shows, how the Generate command calls the row's generator, the
+// mean and variance of what it draws, the names pelmora-gen accepts and the
+// parameters where the row's construction is a proper distribution.
+// Everything else (the window, pelmora-gen, the picture tool, the tests)
+// reads these records; adding a distribution is adding one.
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/law.h"
+#include "core/moments.h"
 
 namespace pelmora {
 
+// The rows in the order of the list; the value is the zero-based list index.
+enum class Row : uint8_t {
+    Beta,
+    Bernoulli,
+    BernoulliGauss,
+    Binomial,
+    Cauchy,
+    ChiSquare,
+    ContinuousUniform,
+    DiscreteUniform,
+    Erlang,
+    Exponential,
+    F,
+    Gamma,
+    GaussNormal,
+    Geometric,
+    Laplace,
+    LogNormal,
+    Logistic,
+    Poisson,
+    Rayleigh,
+    StandardNormal,
+    StudentT,
+    Triangle,
+    NegativeBinomial,
+    NoncentralChiSquare,
+    NoncentralF,
+    NoncentralT,
+    Weibull,
+};
+
 inline constexpr int kRowCount = 27;
+
+constexpr int Index(Row row) { return static_cast<int>(row); }
+// The row of list index `index`, which must be 0 to 26.
+constexpr Row RowAt(int index) { return static_cast<Row>(index); }
 
 enum class ResultKind { Real, Integer };
 
-struct RowInfo {
-    const char* caption;  // the ListBox1 item (row 20 ends in a blank)
-    const char* label1;   // label of the first parameter field, nullptr when the row hides it
-    const char* label2;   // second field
-    const char* label3;   // third field
-    const char* picture;  // file name with its leading separator, appended to the picture folder
-    ResultKind kind;
+// One side of a parameter's domain: a bound given as a number, or as
+// another parameter of the row (`other` is its index 0 to 2).
+enum class Compare : uint8_t { None, Greater, AtLeast, Less, AtMost };
+
+struct Limit {
+    Compare compare = Compare::None;
+    double value = 0;
+    int other = -1;
 };
 
-extern const std::array<RowInfo, kRowCount> kRows;
+struct Param {
+    const char* label = nullptr;    // the field label, nullptr when the row hides the field
+    const char* meaning = nullptr;  // what the parameter is, for --list
+    Limit lower;                    // the domain, checked in this order
+    Limit upper;
+    // Truncated toward zero to a 32-bit integer before the draw; the limits
+    // apply to the truncated value.
+    bool count = false;
+};
 
-// Draws one value of `row` (0 to 26) from the three parsed parameters, with
-// the row's argument order and its truncations (TruncToInt, made here, for
-// every value, just before the call; in row 24 P1 before P2). Integer results
-// are widened to double.
-double DrawRow(int row, double p1, double p2, double p3);
+// How a value meets the uniform source. A row that reseeds from the clock
+// before each value draws values that depend only on the clock readings
+// (with --seed: on the splitmix64 outputs), so a seeded run could be cut
+// into parts drawn apart; a row that continues the stream makes every value
+// depend on all before it, and with --seed only S mod 2^32 matters.
+enum class Stream : uint8_t {
+    Reseeds,                // every value starts with a reseed
+    Continues,              // never reseeds
+    ReseedsAtShapeOne,      // Gamma: shape 1 is the reseeding exponential generator
+};
+
+struct Distribution {
+    Row row;
+    const char* caption;  // the ListBox1 item ("Student's T " ends in a blank)
+    std::array<Param, 3> params;
+    const char* picture;  // file name with its leading separator, appended to the picture folder
+    ResultKind kind;
+    // One value from the three parsed parameters, with the row's argument
+    // order and truncations (TruncToInt for every value, just before the
+    // call; P1 before P2 where two are truncated). Integers widened to double.
+    double (*draw)(double p1, double p2, double p3);
+    // The mean and variance of what the row draws (see core/moments.h).
+    Moments (*moments)(double p1, double p2, double p3);
+    // The distribution function of what the row draws, for --hist and
+    // --stats; throws (std::exception) for parameters outside its domain.
+    Law (*law)(double p1, double p2, double p3);
+    // The picture's formula, one line each, top to bottom, as markup for the
+    // picture tool (UTF-8); a line that starts with \small is a side note.
+    std::array<const char*, 4> formula;
+    // Short names accepted by pelmora-gen besides the caption (lower case).
+    std::array<const char*, 4> aliases;
+    // Where the row draws something other than the textbook law of its
+    // name, one line saying what; nullptr where it does not.
+    const char* differs;
+    Stream stream;
+};
+
+extern const std::array<Distribution, kRowCount>& kRows;
+
+inline const Distribution& Record(Row row) { return kRows[static_cast<std::size_t>(row)]; }
+
+// Draws one value of `row` (see Distribution::draw).
+inline double DrawRow(Row row, double p1, double p2, double p3) { return Record(row).draw(p1, p2, p3); }
+
+// Whether values of `row` with first parameter p1 each start with a reseed.
+bool ReseedsEachValue(Row row, double p1);
+
+// The caption without its trailing blank, as messages and --list name the row.
+std::string_view RowName(Row row);
+// The name pelmora-gen shows for the row: the caption in lower case, blanks
+// as hyphens, apostrophes left out ("gauss-normal", "students-t").
+std::string CommandName(Row row);
+// The short form of a field label ("m (a<m<b)" is "m").
+std::string_view ParamName(const Param& param);
+
+// The domain of one parameter as --list shows it ("lambda > 0",
+// "0 <= p <= 1", "a < m < b", "1 <= n <= 2147483647").
+std::string DomainText(Row row, int param);
+
+// Throws Error when a parameter lies outside the row's domain, naming the
+// row, the parameter, the rule and the text given:
+// "Poisson: lambda must be greater than 0 (got -4)."
+void CheckDomain(Row row, const std::array<double, 3>& values, const std::array<std::string_view, 3>& texts);
 
 }  // namespace pelmora

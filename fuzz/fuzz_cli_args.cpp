@@ -6,12 +6,13 @@
 //
 // Checked for every input:
 // - ParseArguments either reports a usage error or gives a known mode, and
-//   a run names a row 0 to 26; FindRow gives -1 to 26; ParseSeed accepts
+//   a run names a row 0 to 26; FindRow gives nothing or 0 to 26; ParseSeed accepts
 //   exactly the unsigned 64-bit decimal numbers;
 // - the exit status is 0, 1 or 2; a usage error prints its problem and the
 //   usage to the error stream and nothing to the output; --help, --list and
-//   --version print their texts; a field the window would refuse gives
-//   status 1 and the window's message;
+//   --version print their texts; a field the window would refuse, or a
+//   parameter outside the row's domain without --as-window, gives status 1
+//   and its message;
 // - a successful run writes exactly COUNT lines, each a finite number in
 //   the general format, and nothing on the error stream unless --stats
 //   asked for it; a failed run says "pelmora-gen: ..." and the lines it
@@ -26,6 +27,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,8 +86,8 @@ Outcome RunTool(const std::vector<std::string>& args) {
 
 // Whether the values of this request come quickly: few of them, and the
 // rows that loop over a count parameter with a small one.
-bool SmallWork(const Options& o, const Request& r) {
-    if (r.count > 40) return false;
+bool SmallWork(const Options& o, const Request& r, int64_t count) {
+    if (count > 40) return false;
     auto smallCount = [](double p) {
         try {
             int32_t n = TruncToInt(p);
@@ -94,10 +96,11 @@ bool SmallWork(const Options& o, const Request& r) {
             return true;  // the run fails at once
         }
     };
-    switch (o.row) {
-        case 3: case 5: case 20: case 22: case 23: case 25: return smallCount(r.p1);
-        case 24: return smallCount(r.p1) && smallCount(r.p2);
-        case 11: return !(r.p1 < -20);  // shapes far below 0 reject nearly every candidate
+    switch (*o.row) {
+        case Row::Binomial: case Row::ChiSquare: case Row::StudentT: case Row::NegativeBinomial:
+        case Row::NoncentralChiSquare: case Row::NoncentralT: return smallCount(r.p1);
+        case Row::NoncentralF: return smallCount(r.p1) && smallCount(r.p2);
+        case Row::Gamma: return !(r.p1 < -20);  // shapes far below 0 reject nearly every candidate
         default: return true;
     }
 }
@@ -139,8 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
 
     for (const std::string& a : args) {
-        int row = FindRow(a);
-        if (row < -1 || row >= kRowCount) Fail("FindRow out of range", args);
+        std::optional<Row> row = FindRow(a);
+        if (row && (Index(*row) < 0 || Index(*row) >= kRowCount)) Fail("FindRow out of range", args);
         auto seed = ParseSeed(a);
         if (seed) {
             std::size_t first = a.find_first_not_of('0');
@@ -153,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     ParsedArguments parsed = ParseArguments(args);
     const Options& o = parsed.options;
-    if (parsed.error.empty() && o.mode == Mode::Generate && (o.row < 0 || o.row >= kRowCount)) {
+    if (parsed.error.empty() && o.mode == Mode::Generate && !o.row) {
         Fail("a run without a row", args);
     }
 
@@ -161,14 +164,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     bool usage = !parsed.error.empty();
     std::string fieldError;
     Request request;
+    int64_t count = 0;
     if (!usage && o.mode == Mode::Generate) {
         if (o.output && *o.output != "-") return 0;  // it would write a file
         try {
-            request = ParseFields({o.count, o.p1, o.p2, o.p3}, ".");
+            // The count was checked with the options, unless --as-window
+            // reads it as the window's quantity field.
+            request = ParseFields({o.asWindow ? o.count : "0", o.p1, o.p2, o.p3}, ".");
+            count = o.asWindow ? request.count : o.countValue;
+            if (!o.asWindow) CheckDomain(*o.row, {request.p1, request.p2, request.p3}, {o.p1, o.p2, o.p3});
         } catch (const Error& e) {
             fieldError = e.what();
         }
-        if (fieldError.empty() && !SmallWork(o, request)) return 0;
+        if (fieldError.empty() && !SmallWork(o, request, count)) return 0;
     }
 
     const uint32_t savedSeed = UniformSeed;
@@ -185,9 +193,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         case Mode::Help:
             if (run.status != kExitOk || run.out != HelpText() || !run.err.empty()) Fail("--help", args);
             return 0;
-        case Mode::List:
-            if (run.status != kExitOk || run.out != ListText() || !run.err.empty()) Fail("--list", args);
+        case Mode::List: {
+            std::string text = ListText(), error;
+            try {
+                if (o.row) text = ListRowText(*o.row, {o.p1, o.p2, o.p3});
+            } catch (const Error& e) {
+                error = "pelmora-gen: " + ErrorBoxText(e.what()) + "\n";
+            }
+            const bool listed = error.empty() ? run.status == kExitOk && run.out == text && run.err.empty()
+                                              : run.status == kExitFailure && run.out.empty() && run.err == error;
+            if (!listed) Fail("--list", args);
             return 0;
+        }
         case Mode::Version:
             if (run.status != kExitOk || run.out != VersionText() || !run.err.empty()) Fail("--version", args);
             return 0;
@@ -200,16 +217,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return 0;
     }
 
+    if (o.binary || o.columns != 1 || o.precision != 15) {
+        // Other layouts: only the status is checked here (tests/cli checks
+        // their bytes).
+        if (run.status != kExitOk && run.status != kExitFailure) Fail("an unknown exit status", args);
+        return 0;
+    }
     bool complete = false;
     std::vector<std::string_view> lines = Lines(run.out, complete);
     if (!complete) Fail("the output ends inside a line", args);
     for (std::string_view line : lines) {
         if (!IsValueLine(line)) Fail("a line that is not a finite value in the general format", args);
     }
-    const std::size_t wanted = request.count > 0 ? static_cast<std::size_t>(request.count) : 0;
+    const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
     if (run.status == kExitOk) {
         if (lines.size() != wanted) Fail("a successful run with another number of lines", args);
-        if (!o.stats && !run.err.empty()) Fail("a successful run wrote to the error stream", args);
+        if (!o.stats && o.histBins == 0 && !run.err.empty()) Fail("a successful run wrote to the error stream", args);
     } else if (run.status == kExitFailure) {
         if (lines.size() >= wanted) Fail("a failed run wrote every value", args);
         if (run.err.rfind("pelmora-gen: ", 0) != 0 || run.err.back() != '\n') Fail("a failure without its message", args);

@@ -1,86 +1,22 @@
 #include "formulas.h"
 
+#include "core/rows.h"
+
 namespace pelmora::pic {
 
-// Each picture shows what its generator really draws, written with the
-// parameter names of the row's fields: afa = α, beta = β, lambda = λ,
-// mean = μ, sigma = σ, delta = δ; a, b, m, n, p, r, d1, d2 as they are.
-// Where a row is built differently from the textbook distribution of its
-// name (Beta, F, Noncentral F), the picture gives the construction.
+// The formulas live in the rows' records, with the rest of each row.
 const std::vector<FormulaPicture>& FormulaPictures() {
-    static const std::vector<FormulaPicture> pictures = {
-        {"beta.jpg", "Beta",
-         {R"(X = \frac{a E_1}{a E_1 + b E_2})",
-          R"(E_1, E_2 ~ \text{Exp}(1) \text{ independent})",
-          R"(f(x) = a b/(a(1 - x) + b x)^2, 0 < x < 1)"}},
-        {"bernoulli.jpg", "Bernoulli",
-         {R"(P(X = k) = p^k (1 - p)^{1 - k})",
-          R"(\small k = 0, 1)"}},
-        {"bernoulligauss.jpg", "Bernoulli-Gauss",
-         {R"(X = B · Y)",
-          R"(\small B ~ \text{Bernoulli}(p),\; Y ~ N(μ, σ^2))"}},
-        {"binonial.jpg", "Binomial",
-         {R"(P(X = k) = \binom{n}{k} p^k (1 - p)^{n - k})",
-          R"(\small k = 0, 1, \ldots, n)"}},
-        {"cauchy.jpg", "Cauchy",
-         {R"(f(x) = \frac{β}{π \left(β^2 + (x - α)^2\right)})"}},
-        {"chisquare.jpg", "Chi-square",
-         {R"(f(x) = \frac{x^{n/2 - 1}\, e^{-x/2}}{2^{n/2}\, Γ(n/2)},\quad x > 0)"}},
-        {"continousuniform.jpg", "Continuous Uniform",
-         {R"(f(x) = \frac{1}{b - a},\quad a ≤ x ≤ b)"}},
-        {"discreteuniform.jpg", "Discrete Uniform",
-         {R"(P(X = k) = \frac{1}{n},\quad k = 1, 2, \ldots, n)"}},
-        {"erlang.jpg", "Erlang",
-         {R"(f(x) = \frac{x^{m - 1}\, e^{-x/β}}{β^m\, (m - 1)!},\quad x ≥ 0)"}},
-        {"exp.jpg", "Exponential",
-         {R"(f(x) = λ e^{-λ x},\quad x ≥ 0)"}},
-        {"f.jpg", "F",
-         {R"(X = \frac{E_1}{E_2},\quad f(x) = \frac{1}{(1 + x)^2})",
-          R"(E_1, E_2 ~ \text{Exp}(1) \text{ independent})",
-          R"(d_1 \text{ and } d_2 \text{ cancel out})"}},
-        {"gamma.jpg", "Gamma",
-         {R"(f(x) = \frac{x^{α - 1}\, e^{-x/β}}{Γ(α)\, β^α},\quad x > 0)"}},
-        {"gauss.jpg", "Gauss Normal",
-         {R"(f(x) = \frac{1}{σ \sqrt{2π}} e^{-(x - μ)^2/(2σ^2)})"}},
-        {"geometric.jpg", "Geometric",
-         {R"(P(X = k) = p (1 - p)^k)",
-          R"(\small k = 0, 1, 2, \ldots)"}},
-        {"laplace.jpg", "Laplace",
-         {R"(f(x) = \frac{1}{2β} e^{-|x|/β})"}},
-        {"lognormal.jpg", "Log Normal",
-         {R"(f(x) = \frac{1}{x σ \sqrt{2π}} e^{-(ln x - μ)^2/(2σ^2)})",
-          R"(\small x > 0)"}},
-        {"logistic.jpg", "Logistic",
-         {R"(f(x) = \frac{e^{-x}}{(1 + e^{-x})^2})"}},
-        {"poisson.jpg", "Poisson",
-         {R"(P(X = k) = \frac{λ^k\, e^{-λ}}{k!})",
-          R"(\small k = 0, 1, 2, \ldots)"}},
-        {"rayleigh.jpg", "Rayleigh",
-         {R"(f(x) = \frac{x}{σ^2} e^{-x^2/(2σ^2)},\quad x ≥ 0)"}},
-        {"standnormal.jpg", "Standard Normal",
-         {R"(f(x) = \frac{1}{\sqrt{2π}} e^{-x^2/2})"}},
-        {"t.jpg", "Student's T ",
-         {R"(f(x) = \frac{Γ((n + 1)/2)}{\sqrt{n π}\, Γ(n/2)} (1 + x^2/n)^{-(n + 1)/2})"}},
-        {"triangle.jpg", "Triangle",
-         {R"(f(x) = \frac{2}{b - a} min\left(\frac{x - a}{m - a}, \frac{b - x}{b - m}\right))",
-          R"(\small a ≤ x ≤ b)"}},
-        {"negbin.jpg", "Negative Binomial",
-         {R"(P(X = k) = \binom{k + r - 1}{k} p^r (1 - p)^k)",
-          R"(\small k = 0, 1, 2, \ldots)"}},
-        {"noncenchisquare.jpg", "Noncentral Chi-square",
-         {R"(X = \sum_{i=1}^{n} \left(Z_i + \sqrt{δ/n}\right)^2)",
-          R"(\small Z_1, \ldots, Z_n ~ N(0, 1) \text{ independent})"}},
-        {"noncenf.jpg", "Noncentral F",
-         {R"(X = \frac{X_1/d_1}{X_2/d_2})",
-          R"(\small X_1 ~ χ^2(d_1, δ),\; X_2 ~ χ^2(d_2, δ))",
-          R"(\small \text{independent, with the same } δ)"}},
-        {"noncent.jpg", "Noncentral T",
-         {R"(X = \frac{Z + δ}{\sqrt{C/n}})",
-          R"(\small Z ~ N(0, 1),\; C ~ χ^2(n) \text{ independent})"}},
-        {"weibull.jpg", "Weibull",
-         {R"(f(x) = \frac{α}{β} \left(\frac{x}{β}\right)^{α - 1} e^{-(x/β)^α})",
-          R"(\small x ≥ 0)"}},
-    };
+    static const std::vector<FormulaPicture> pictures = [] {
+        std::vector<FormulaPicture> all;
+        for (const Distribution& row : kRows) {
+            FormulaPicture picture{row.picture + 1, row.caption, {}};  // the name without its separator
+            for (const char* line : row.formula) {
+                if (line) picture.lines.push_back(line);
+            }
+            all.push_back(picture);
+        }
+        return all;
+    }();
     return pictures;
 }
 

@@ -1,4 +1,5 @@
-// The formula shown for each distribution row, as markup for mathlayout.h.
+// The formula shown for each distribution row, as markup for mathlayout.h,
+// taken from the rows' records (core/rows.h).
 #pragma once
 
 #include <vector>

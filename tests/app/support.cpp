@@ -15,36 +15,6 @@
 
 namespace testing_app {
 
-const std::array<Row, 27> kExpectedRows = {{
-    {"Beta", "a", "b", "", "beta.jpg"},
-    {"Bernoulli", "p", "", "", "bernoulli.jpg"},
-    {"Bernoulli-Gauss", "p", "mean", "sigma", "bernoulligauss.jpg"},
-    {"Binomial", "n", "p", "", "binonial.jpg"},
-    {"Cauchy", "afa", "beta", "", "cauchy.jpg"},
-    {"Chi-square", "n", "", "", "chisquare.jpg"},
-    {"Continuous Uniform", "a", "b", "", "continousuniform.jpg"},
-    {"Discrete Uniform", "n", "", "", "discreteuniform.jpg"},
-    {"Erlang", "m", "beta", "", "erlang.jpg"},
-    {"Exponential", "lambda", "", "", "exp.jpg"},
-    {"F", "d1", "d2", "", "f.jpg"},
-    {"Gamma", "afa", "beta", "", "gamma.jpg"},
-    {"Gauss Normal", "mean", "sigma", "", "gauss.jpg"},
-    {"Geometric", "p", "", "", "geometric.jpg"},
-    {"Laplace", "beta", "", "", "laplace.jpg"},
-    {"Log Normal", "mean", "sigma", "", "lognormal.jpg"},
-    {"Logistic", "", "", "", "logistic.jpg"},
-    {"Poisson", "lambda", "", "", "poisson.jpg"},
-    {"Rayleigh", "sigma", "", "", "rayleigh.jpg"},
-    {"Standard Normal", "", "", "", "standnormal.jpg"},
-    {"Student's T ", "n", "", "", "t.jpg"},
-    {"Triangle", "a", "b", "m (a<m<b)", "triangle.jpg"},
-    {"Negative Binomial", "r", "p (0<p<1)", "", "negbin.jpg"},
-    {"Noncentral Chi-square", "n", "delta", "", "noncenchisquare.jpg"},
-    {"Noncentral F", "d1", "d2", "delta", "noncenf.jpg"},
-    {"Noncentral T", "n", "delta", "", "noncent.jpg"},
-    {"Weibull", "afa", "beta", "", "weibull.jpg"},
-}};
-
 QSize PictureSize(int row) { return QSize(40 + 3 * row, 16 + row); }
 
 ErrorCapture::ErrorCapture() {

@@ -16,19 +16,17 @@
 #include "app/form1.h"
 #include "app/form2.h"
 #include "core/generate.h"
+#include "core/rows.h"
 #include "engine/uniform.h"
+#include "tests/expected_rows.h"
 
 namespace testing_app {
 
-// One row of the list as the panel shows it; an empty label means hidden.
-struct Row {
-    const char* caption;
-    const char* label1;
-    const char* label2;
-    const char* label3;
-    const char* picture;  // file name in pic/
-};
-extern const std::array<Row, 27> kExpectedRows;
+// The rows of the list as the panel shows them; an empty label means hidden.
+using pelmora::testing::ExpectedRow;
+using pelmora::testing::kExpectedRows;
+using pelmora::Index;
+using pelmora::Row;
 
 // The size of the test picture of row `row`: every row's picture differs,
 // so Image2's size tells which one was loaded.
@@ -82,8 +80,10 @@ struct Window {
     std::unique_ptr<TForm2> form2;
 };
 
-// Selects `row` as a user does: a click of the left button on it.
+// Selects the row at list index `row` as a user does: a click of the left
+// button on it.
 void ClickRow(TForm1& form, int row);
+inline void ClickRow(TForm1& form, Row row) { ClickRow(form, Index(row)); }
 
 // The pane's lines (without the break after the last one).
 QStringList PaneLines(const TForm1& form);

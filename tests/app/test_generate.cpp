@@ -79,7 +79,7 @@ private Q_SLOTS:
         QVERIFY(f.RichEdit1->toPlainText().endsWith(QLatin1Char('\n')));
         QCOMPARE(f.ListBox1->ItemIndex(), row);
         QCOMPARE(f.LabeledEdit2->text(), QStringLiteral("20"));
-        if (row == 7)
+        if (row == Index(Row::DiscreteUniform))
             for (const QString& line : lines) QVERIFY(line.toInt() >= 1 && line.toInt() <= 10);
     }
 
@@ -102,7 +102,7 @@ private Q_SLOTS:
         ErrorCapture errors;
         Window w(folder);
         TForm1& f = *w.form1;
-        ClickRow(f, 6);
+        ClickRow(f, Row::ContinuousUniform);
         f.RichEdit1->setPlainText(QStringLiteral("stale\n"));
         SetFields(f, quantity, QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("3"));
         Generate(f);
@@ -132,7 +132,7 @@ private Q_SLOTS:
         ErrorCapture errors;
         Window w(folder);
         TForm1& f = *w.form1;
-        ClickRow(f, 6);
+        ClickRow(f, Row::ContinuousUniform);
         f.RichEdit1->setPlainText(QStringLiteral("stale\n"));
         SetFields(f, fields[0], fields[1], fields[2], fields[3]);
         Generate(f);
@@ -147,7 +147,7 @@ private Q_SLOTS:
         ErrorCapture errors;
         Window w(folder);
         TForm1& f = *w.form1;
-        ClickRow(f, 16);
+        ClickRow(f, Row::Logistic);
         SetFields(f, QStringLiteral("3"), QString(), QStringLiteral("1"), QStringLiteral("3"));
         Generate(f);
         QCOMPARE(errors.texts, QStringList{NotValid("")});
@@ -158,7 +158,7 @@ private Q_SLOTS:
         ErrorCapture errors;
         Window w(folder);
         TForm1& f = *w.form1;
-        ClickRow(f, 3);  // Binomial truncates n
+        ClickRow(f, Row::Binomial);  // Binomial truncates n
         SetFields(f, QStringLiteral("5"), QStringLiteral("1e30"), QStringLiteral("0.5"), QStringLiteral("3"));
         Generate(f);
         QCOMPARE(errors.texts, QStringList{QStringLiteral("Invalid floating point operation.")});
@@ -171,12 +171,12 @@ private Q_SLOTS:
         ErrorCapture errors;
         Window w(folder);
         TForm1& f = *w.form1;
-        ClickRow(f, 19);
+        ClickRow(f, Row::StandardNormal);
         SetFields(f, QStringLiteral("100000"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("3"));
         Generate(f);
         QCOMPARE(errors.texts, QStringList{QStringLiteral("RichEdit line insertion error.")});
         const QStringList lines = PaneLines(f);
-        const std::vector<std::string> core = CoreLines(19, Texts(f), kSeed, kClockStart, ".", 10000);
+        const std::vector<std::string> core = CoreLines(Index(Row::StandardNormal), Texts(f), kSeed, kClockStart, ".", 10000);
         std::size_t used = 0, fit = 0;
         while (fit < core.size() && used + core[fit].size() + 2 <= pelmora::app::kPaneCapacity)
             used += core[fit++].size() + 2;
@@ -213,7 +213,7 @@ private Q_SLOTS:
         QEvent change(QEvent::LocaleChange);
         QCoreApplication::sendEvent(qApp, &change);
         QCOMPARE(f.DecimalSeparator, std::string(","));
-        ClickRow(f, 6);
+        ClickRow(f, Row::ContinuousUniform);
         SetFields(f, QStringLiteral("2,9"), QStringLiteral("0,25"), QStringLiteral("0,25"), QStringLiteral("3"));
         Generate(f);
         QCOMPARE(errors.texts, QStringList());

@@ -51,7 +51,7 @@ QStringList ReadBack(const QString& path) {
 }
 
 void Fill(TForm1& f, int quantity) {
-    ClickRow(f, 11);
+    ClickRow(f, Row::Gamma);
     f.LabeledEdit2->setText(QString::number(quantity));
     CountingClock clock(77);
     pelmora::UniformSeed = 5;

@@ -49,11 +49,11 @@ private Q_SLOTS:
     // Every row, selected after Bernoulli-Gauss (which shows all three fields).
     void rows() {
         QFETCH(int, row);
-        const Row& expected = kExpectedRows[std::size_t(row)];
+        const ExpectedRow& expected = kExpectedRows[std::size_t(row)];
         ErrorCapture errors;
         Window w(folder);
         TForm1& f = *w.form1;
-        ClickRow(f, 2);
+        ClickRow(f, Row::BernoulliGauss);
         FillFields(f);
         ClickRow(f, row);
         QCOMPARE(errors.texts, QStringList());
@@ -94,7 +94,7 @@ private Q_SLOTS:
         ErrorCapture errors;
         Window w(folder);
         TForm1& f = *w.form1;
-        ClickRow(f, 6);
+        ClickRow(f, Row::ContinuousUniform);
         QVERIFY(f.Button1->isEnabled());
         QVERIFY(f.LabeledEdit5->isEnabled() && f.LabeledEdit6->isEnabled());
         QVERIFY(f.LabeledEdit5->EditLabel->isEnabled());
@@ -106,9 +106,9 @@ private Q_SLOTS:
     void thirdFieldKeepsItsText() {
         Window w(folder);
         TForm1& f = *w.form1;
-        ClickRow(f, 2);
+        ClickRow(f, Row::BernoulliGauss);
         QTest::keyClicks(f.LabeledEdit7, QStringLiteral("42"));
-        ClickRow(f, 21);
+        ClickRow(f, Row::Triangle);
         QVERIFY(f.LabeledEdit7->isVisible());
         QCOMPARE(f.LabeledEdit7->EditLabel->text(), QStringLiteral("m (a<m<b)"));
         QCOMPARE(f.LabeledEdit7->text(), QStringLiteral("342"));
@@ -122,9 +122,9 @@ private Q_SLOTS:
         ErrorCapture errors;
         Window w(empty);
         TForm1& f = *w.form1;
-        ClickRow(f, 0);
+        ClickRow(f, Row::Beta);
         QCOMPARE(errors.texts.size(), 1);
-        ClickRow(f, 0);  // the row already selected
+        ClickRow(f, Row::Beta);  // the row already selected
         QCOMPARE(errors.texts.size(), 2);
         f.ListBox1->setFocus();
         QTest::keyClick(f.ListBox1, Qt::Key_Down);
@@ -148,7 +148,7 @@ private Q_SLOTS:
         QCOMPARE(f.ListBox1->ItemIndex(), 11);
         QCOMPARE(errors.texts.size(), 8);
         // A row selected by the program runs nothing.
-        f.ListBox1->setCurrentRow(5);
+        f.ListBox1->setCurrentRow(Index(Row::ChiSquare));
         QCOMPARE(errors.texts.size(), 8);
         QCOMPARE(f.LabeledEdit5->EditLabel->text(), QStringLiteral("afa"));
         // Other buttons neither select nor run it.
@@ -170,8 +170,8 @@ private Q_SLOTS:
         Window w(empty);
         TForm1& f = *w.form1;
         f.RichEdit1->setPlainText(QStringLiteral("x"));
-        ClickRow(f, 11);
-        QCOMPARE(errors.texts, QStringList{CannotOpen(empty.picturePath(11), "No such file or directory")});
+        ClickRow(f, Row::Gamma);
+        QCOMPARE(errors.texts, QStringList{CannotOpen(empty.picturePath(Index(Row::Gamma)), "No such file or directory")});
         QCOMPARE(errors.captions, QStringList{pelmora::app::ApplicationTitle()});
         QVERIFY(errors.texts.first().contains(QStringLiteral("//pic/gamma.jpg")));
         // Steps 1 to 9 took effect.
@@ -201,7 +201,7 @@ private Q_SLOTS:
         QFETCH(QString, kind);
         QFETCH(QString, message);
         ExeFolder damaged;
-        const QString path = damaged.picturePath(11);
+        const QString path = damaged.picturePath(Index(Row::Gamma));
         const QString file = damaged.picFolder() + QStringLiteral("/gamma.jpg");
         QFile::remove(file);
         const QByteArray noise = MakeNoiseJpeg(64, 64);
@@ -220,16 +220,16 @@ private Q_SLOTS:
         ErrorCapture errors;
         Window w(damaged);
         TForm1& f = *w.form1;
-        ClickRow(f, 12);
-        QCOMPARE(f.Image2->size(), PictureSize(12));
+        ClickRow(f, Row::GaussNormal);
+        QCOMPARE(f.Image2->size(), PictureSize(Index(Row::GaussNormal)));
         const QImage before = f.Image2->picture();
-        ClickRow(f, 11);
+        ClickRow(f, Row::Gamma);
         QCOMPARE(errors.texts, QStringList{message.contains(QLatin1String("%1")) ? message.arg(path) : message});
         QCOMPARE(f.ListBox1->ItemIndex(), 11);
         QCOMPARE(f.LabeledEdit5->EditLabel->text(), QStringLiteral("afa"));
         QVERIFY(f.Button1->isEnabled());
         QCOMPARE(f.Image2->picture(), before);
-        QCOMPARE(f.Image2->size(), PictureSize(12));
+        QCOMPARE(f.Image2->size(), PictureSize(Index(Row::GaussNormal)));
     }
 
     // The picture for the screen: the double-size file where the device pixel

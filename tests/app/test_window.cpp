@@ -173,7 +173,7 @@ private Q_SLOTS:
         };
         QCOMPARE(walk(), QStringList({"RichEdit1", "LabeledEdit2", "ListBox1", "RichEdit1", "LabeledEdit2",
                                       "ListBox1", "RichEdit1", "LabeledEdit2"}));
-        ClickRow(f, 2);  // Bernoulli-Gauss shows all three parameter fields
+        ClickRow(f, Row::BernoulliGauss);  // Bernoulli-Gauss shows all three parameter fields
         QCOMPARE(walk(), QStringList({"RichEdit1", "LabeledEdit2", "LabeledEdit5", "LabeledEdit6", "LabeledEdit7",
                                       "Button1", "ListBox1", "RichEdit1"}));
         for (QWidget* bar : {static_cast<QWidget*>(f.ToolBar1), f.ToolBar2})

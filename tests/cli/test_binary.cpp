@@ -9,6 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -149,5 +152,87 @@ TEST(Binary, NoProgressOnAFile) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "");
 }
+
+// Starts the executable with its output on `outFd` and its error stream
+// discarded; returns the process id.
+pid_t Spawn(const std::vector<std::string>& args, int outFd) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(kBinary));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(outFd, 1);
+        int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        ::execv(kBinary, argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// A run stopped by a signal mid-stream: status 128 + the signal, and what it
+// wrote is exactly the first lines of the same seeded run, each one whole.
+// The signal goes out only once output has been seen, so it always lands
+// mid-stream (the run would take years to finish).
+struct StopCase {
+    int signal;
+    int status;
+    bool toFile;
+};
+
+class StopTest : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(StopTest, LeavesOnlyWholeLines) {
+    const StopCase& c = GetParam();
+    const std::vector<std::string> args = {"--seed", "31", "-n", "1e15", "gamma", "2", "3"};
+    std::string written;
+    int wstatus = 0;
+    if (c.toFile) {
+        std::string path = ::testing::TempDir() + "pelmora-stop-" + std::to_string(::getpid());
+        std::vector<std::string> withFile = args;
+        withFile.insert(withFile.begin(), {"-o", path});
+        int null = ::open("/dev/null", O_WRONLY);
+        pid_t pid = Spawn(withFile, null);
+        ::close(null);
+        struct stat st {};
+        while (::stat(path.c_str(), &st) != 0 || st.st_size < 200000) ::usleep(1000);
+        ::kill(pid, c.signal);
+        ::waitpid(pid, &wstatus, 0);
+        int fd = ::open(path.c_str(), O_RDONLY);
+        written = ReadAll(fd);
+        ::close(fd);
+        ::unlink(path.c_str());
+    } else {
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        pid_t pid = Spawn(args, pipeFds[1]);
+        ::close(pipeFds[1]);
+        char buffer[65536];
+        bool signalled = false;
+        for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+            written.append(buffer, static_cast<std::size_t>(n));
+            if (!signalled && written.size() >= 200000) {
+                ::kill(pid, c.signal);
+                signalled = true;
+            }
+        }
+        ::close(pipeFds[0]);
+        ::waitpid(pid, &wstatus, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(wstatus)) << "ended by the signal itself, not by the tool";
+    EXPECT_EQ(StatusOf(wstatus), c.status);
+    ASSERT_FALSE(written.empty());
+    ASSERT_EQ(written.back(), '\n');
+    std::size_t lines = 0;
+    for (char ch : written) lines += ch == '\n';
+    std::vector<std::string> whole = args;
+    whole[3] = std::to_string(lines);
+    EXPECT_EQ(written, Exec(whole).out) << lines << " lines";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopTest,
+                         ::testing::Values(StopCase{SIGINT, 130, false}, StopCase{SIGTERM, 143, false},
+                                           StopCase{SIGINT, 130, true}, StopCase{SIGTERM, 143, true}));
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,7 @@ namespace {
 
 struct NameCase {
     const char* name;
-    int row;
+    std::optional<Row> row;
 };
 
 class FindRowTest : public ::testing::TestWithParam<NameCase> {};
@@ -23,33 +25,116 @@ TEST_P(FindRowTest, NamesTheRow) {
     EXPECT_EQ(FindRow(GetParam().name), GetParam().row) << "'" << GetParam().name << "'";
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, FindRowTest,
-                         ::testing::Values(NameCase{"gamma", 11}, NameCase{"Gamma", 11}, NameCase{"GAMMA", 11},
-                                           NameCase{"Gauss Normal", 12}, NameCase{"gaussnormal", 12},
-                                           NameCase{"gauss-normal", 12}, NameCase{" Gauss  Normal ", 12},
-                                           NameCase{"noncentral-f", 24}, NameCase{"Noncentral F", 24},
-                                           NameCase{"students t", 20}, NameCase{"Student's T", 20},
-                                           NameCase{"Student's T ", 20}, NameCase{"studentst", 20},
-                                           NameCase{"chi square", 5}, NameCase{"Chi-square", 5},
-                                           NameCase{"noncentral chi-square", 23}, NameCase{"NONCENTRAL-CHI-SQUARE", 23},
-                                           NameCase{"bernoulli-gauss", 2}, NameCase{"bernoulli", 1},
-                                           NameCase{"f", 10}, NameCase{"log-normal", 15}, NameCase{"lognormal", 15},
-                                           NameCase{"negative binomial", 22}, NameCase{"continuous uniform", 6},
-                                           NameCase{"Discrete Uniform", 7}, NameCase{"weibull", 26},
-                                           NameCase{"beta", 0}, NameCase{"standard normal", 19},
-                                           // row numbers
-                                           NameCase{"0", 0}, NameCase{"11", 11}, NameCase{"26", 26},
-                                           NameCase{"007", 7}, NameCase{"00", 0},
-                                           // nothing
-                                           NameCase{"27", -1}, NameCase{"100", -1}, NameCase{"-1", -1},
-                                           NameCase{"", -1}, NameCase{"  ", -1}, NameCase{"normal", -1},
-                                           NameCase{"t", -1}, NameCase{"gama", -1}, NameCase{"1.5", -1},
-                                           NameCase{"gamma2", -1}, NameCase{"00000000000000000000000011", 11},
-                                           NameCase{"99999999999999999999999", -1}));
+constexpr std::nullopt_t kNoRow = std::nullopt;
 
-TEST(FindRow, EveryCaptionFindsItsOwnRow) {
-    for (int row = 0; row < kRowCount; ++row) EXPECT_EQ(FindRow(kRows[row].caption), row) << kRows[row].caption;
+INSTANTIATE_TEST_SUITE_P(
+    Names, FindRowTest,
+    ::testing::Values(NameCase{"gamma", Row::Gamma}, NameCase{"Gamma", Row::Gamma}, NameCase{"GAMMA", Row::Gamma},
+                      NameCase{"Gauss Normal", Row::GaussNormal}, NameCase{"gaussnormal", Row::GaussNormal},
+                      NameCase{"gauss-normal", Row::GaussNormal}, NameCase{" Gauss  Normal ", Row::GaussNormal},
+                      NameCase{"noncentral-f", Row::NoncentralF}, NameCase{"Noncentral F", Row::NoncentralF},
+                      NameCase{"students t", Row::StudentT}, NameCase{"Student's T", Row::StudentT},
+                      NameCase{"Student's T ", Row::StudentT}, NameCase{"studentst", Row::StudentT},
+                      NameCase{"chi square", Row::ChiSquare}, NameCase{"Chi-square", Row::ChiSquare},
+                      NameCase{"noncentral chi-square", Row::NoncentralChiSquare},
+                      NameCase{"NONCENTRAL-CHI-SQUARE", Row::NoncentralChiSquare},
+                      NameCase{"bernoulli-gauss", Row::BernoulliGauss}, NameCase{"bernoulli", Row::Bernoulli},
+                      NameCase{"f", Row::F}, NameCase{"log-normal", Row::LogNormal}, NameCase{"lognormal", Row::LogNormal},
+                      NameCase{"negative binomial", Row::NegativeBinomial},
+                      NameCase{"continuous uniform", Row::ContinuousUniform},
+                      NameCase{"Discrete Uniform", Row::DiscreteUniform}, NameCase{"weibull", Row::Weibull},
+                      NameCase{"beta", Row::Beta}, NameCase{"standard normal", Row::StandardNormal},
+                      // the short names of R and scipy, in any case
+                      NameCase{"normal", Row::GaussNormal}, NameCase{"norm", Row::GaussNormal},
+                      NameCase{"Gaussian", Row::GaussNormal}, NameCase{"unif", Row::ContinuousUniform},
+                      NameCase{"uniform", Row::ContinuousUniform}, NameCase{"exp", Row::Exponential},
+                      NameCase{"expon", Row::Exponential}, NameCase{"t", Row::StudentT}, NameCase{"T", Row::StudentT},
+                      NameCase{"chisq", Row::ChiSquare}, NameCase{"chi2", Row::ChiSquare},
+                      NameCase{"lnorm", Row::LogNormal}, NameCase{"lognorm", Row::LogNormal},
+                      NameCase{"binom", Row::Binomial}, NameCase{"pois", Row::Poisson}, NameCase{"geom", Row::Geometric},
+                      NameCase{"nbinom", Row::NegativeBinomial}, NameCase{"ncx2", Row::NoncentralChiSquare},
+                      NameCase{"NCF", Row::NoncentralF}, NameCase{"nct", Row::NoncentralT},
+                      NameCase{"logis", Row::Logistic}, NameCase{"cauchy", Row::Cauchy}, NameCase{"laplace", Row::Laplace},
+                      NameCase{"rayleigh", Row::Rayleigh}, NameCase{"triang", Row::Triangle},
+                      // row numbers: digits only, blanks around them allowed
+                      NameCase{"0", Row::Beta}, NameCase{"11", Row::Gamma}, NameCase{"26", Row::Weibull},
+                      NameCase{"007", Row::DiscreteUniform}, NameCase{"00", Row::Beta}, NameCase{" 11 ", Row::Gamma},
+                      NameCase{"00000000000000000000000011", Row::Gamma},
+                      // nothing
+                      NameCase{"27", kNoRow}, NameCase{"100", kNoRow}, NameCase{"-1", kNoRow}, NameCase{"", kNoRow},
+                      NameCase{"  ", kNoRow}, NameCase{"1 1", kNoRow}, NameCase{"1-1", kNoRow},
+                      NameCase{"gama", kNoRow}, NameCase{"1.5", kNoRow}, NameCase{"gamma2", kNoRow},
+                      NameCase{"99999999999999999999999", kNoRow}));
+
+// Every name --list shows finds its own row, and no name belongs to two rows.
+TEST(FindRow, EveryNameFindsItsOwnRowOnly) {
+    std::set<std::string> seen;
+    for (int index = 0; index < kRowCount; ++index) {
+        const Row row = RowAt(index);
+        EXPECT_EQ(FindRow(Record(row).caption), row) << Record(row).caption;
+        std::vector<std::string> names = {CommandName(row)};
+        for (const char* alias : Record(row).aliases) {
+            if (alias) names.push_back(alias);
+        }
+        for (const std::string& name : names) {
+            EXPECT_EQ(FindRow(name), row) << name;
+            std::string key;
+            for (char c : name) {
+                if (c != '-') key += c;
+            }
+            EXPECT_TRUE(seen.insert(key).second) << name << " names two rows";
+        }
+    }
 }
+
+struct CountCase {
+    const char* text;
+    bool valid;
+    int64_t value;
+};
+
+class ParseCountTest : public ::testing::TestWithParam<CountCase> {};
+
+TEST_P(ParseCountTest, AcceptsOnlyWholeCountsUpTo2To63Minus1) {
+    auto count = ParseCount(GetParam().text);
+    ASSERT_EQ(count.has_value(), GetParam().valid) << "'" << GetParam().text << "'";
+    if (count) {
+        EXPECT_EQ(*count, GetParam().value) << "'" << GetParam().text << "'";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, ParseCountTest,
+    ::testing::Values(CountCase{"0", true, 0}, CountCase{"10", true, 10}, CountCase{"007", true, 7},
+                      CountCase{"1e9", true, 1000000000}, CountCase{"2.5e6", true, 2500000},
+                      CountCase{"1E3", true, 1000}, CountCase{"10.0", true, 10}, CountCase{"10.", true, 10},
+                      CountCase{"0.05e2", true, 5}, CountCase{"1e+2", true, 100}, CountCase{"300e-2", true, 3},
+                      CountCase{"0e999999999999", true, 0}, CountCase{"3000000000", true, 3000000000},
+                      CountCase{"9223372036854775807", true, INT64_MAX},
+                      CountCase{"9.223372036854775807e18", true, INT64_MAX},
+                      CountCase{"9223372036854775808", false, 0}, CountCase{"1e19", false, 0},
+                      CountCase{"1e999999999999", false, 0}, CountCase{"3.5", false, 0},
+                      CountCase{"1e-1", false, 0}, CountCase{"2.55e1", false, 0}, CountCase{"-5", false, 0},
+                      CountCase{"-0", false, 0}, CountCase{"+3", false, 0}, CountCase{"", false, 0},
+                      CountCase{".", false, 0}, CountCase{"e5", false, 0}, CountCase{"1e", false, 0},
+                      CountCase{" 10", false, 0}, CountCase{"10 ", false, 0}, CountCase{"1.2.3", false, 0},
+                      CountCase{"0x10", false, 0}, CountCase{"ten", false, 0}, CountCase{"inf", false, 0}));
+
+struct NearCase {
+    const char* name;
+    std::vector<std::string> nearest;
+};
+
+class NearestNamesTest : public ::testing::TestWithParam<NearCase> {};
+
+TEST_P(NearestNamesTest, AreWithinACoupleOfSlips) { EXPECT_EQ(NearestNames(GetParam().name), GetParam().nearest); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Slips, NearestNamesTest,
+    ::testing::Values(NearCase{"gama", {"gamma"}}, NearCase{"GAMA", {"gamma"}}, NearCase{"nromal", {"normal"}},
+                      NearCase{"poison", {"poisson"}}, NearCase{"weibul", {"weibull"}},
+                      NearCase{"chisquared", {"chi-square"}}, NearCase{"expo", {"exp", "expon"}},
+                      NearCase{"1 1", {}}, NearCase{"xyz", {}}, NearCase{"", {}}));
 
 struct SeedCase {
     const char* text;
@@ -84,7 +169,7 @@ TEST(ParseArguments, DefaultsAreTheWindowsStartUpTexts) {
     ParsedArguments p = Parse({"gamma"});
     ASSERT_EQ(p.error, "");
     EXPECT_EQ(p.options.mode, Mode::Generate);
-    EXPECT_EQ(p.options.row, 11);
+    EXPECT_EQ(p.options.row, Row::Gamma);
     EXPECT_EQ(p.options.count, "10");
     EXPECT_EQ(p.options.p1, "1");
     EXPECT_EQ(p.options.p2, "1");
@@ -101,7 +186,7 @@ TEST(ParseArguments, AllOptions) {
     EXPECT_EQ(p.options.count, "5");
     EXPECT_EQ(p.options.output, "out.txt");
     EXPECT_TRUE(p.options.stats);
-    EXPECT_EQ(p.options.row, 24);
+    EXPECT_EQ(p.options.row, Row::NoncentralF);
     EXPECT_EQ(p.options.p1, "4");
     EXPECT_EQ(p.options.p2, "10");
     EXPECT_EQ(p.options.p3, "2");
@@ -156,11 +241,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ParameterCase{{"triangle", "abc", "1,5"}, "abc", "1,5", "3"}));
 
 TEST(ParseArguments, OptionValuesAreTakenVerbatim) {
-    ParsedArguments p = Parse({"-n", "-5", "-o", "-x", "beta"});
+    ParsedArguments p = Parse({"--as-window", "-n", "-5", "-o", "-x", "beta"});
     ASSERT_EQ(p.error, "");
     EXPECT_EQ(p.options.count, "-5");
     EXPECT_EQ(p.options.output, "-x");
-    p = Parse({"-n", "--stats", "beta"});
+    p = Parse({"--as-window", "-n", "--stats", "beta"});
     ASSERT_EQ(p.error, "");
     EXPECT_EQ(p.options.count, "--stats");
     EXPECT_FALSE(p.options.stats);
@@ -168,6 +253,11 @@ TEST(ParseArguments, OptionValuesAreTakenVerbatim) {
 
 TEST(ParseArguments, Modes) {
     EXPECT_EQ(Parse({"--list"}).options.mode, Mode::List);
+    EXPECT_FALSE(Parse({"--list"}).options.row);
+    EXPECT_EQ(Parse({"--list", "pois", "7"}).options.row, Row::Poisson);
+    EXPECT_EQ(Parse({"--list", "pois", "7"}).options.p1, "7");
+    EXPECT_TRUE(Parse({"--as-window", "pois"}).options.asWindow);
+    EXPECT_FALSE(Parse({"pois"}).options.asWindow);
     EXPECT_EQ(Parse({"--version"}).options.mode, Mode::Version);
     EXPECT_EQ(Parse({"--help"}).options.mode, Mode::Help);
     EXPECT_EQ(Parse({"-h"}).options.mode, Mode::Help);
@@ -190,14 +280,32 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         UsageCase{{}, "no distribution given"},
         UsageCase{{"-n", "5"}, "no distribution given"},
-        UsageCase{{"gama"}, "unknown distribution 'gama' (--list shows them)"},
+        UsageCase{{"gama"}, "unknown distribution 'gama'; did you mean 'gamma'?"},
+        UsageCase{{"expo"}, "unknown distribution 'expo'; did you mean 'exp' or 'expon'?"},
         UsageCase{{"27"}, "unknown distribution '27' (--list shows them)"},
         UsageCase{{"-1"}, "unknown distribution '-1' (--list shows them)"},
+        UsageCase{{"1 1"}, "unknown distribution '1 1' (--list shows them)"},
+        // An option letter glued to what is not a number: "-nan" is not "-n an".
+        UsageCase{{"-nan", "gamma"}, "unknown option '-nan'"},
+        UsageCase{{"gamma", "-ofile", "-nx"}, "unknown option '-nx'"},
         UsageCase{{"gamma", "1", "2", "3", "4"}, "too many arguments: '4'"},
         UsageCase{{"-x", "gamma"}, "unknown option '-x'"},
         UsageCase{{"gamma", "--seeds", "1"}, "unknown option '--seeds'"},
         UsageCase{{"gamma", "-e5"}, "unknown option '-e5'"},
-        UsageCase{{"--count", "5", "gamma"}, "unknown option '--count'"},
+        UsageCase{{"--counts", "5", "gamma"}, "unknown option '--counts'"},
+        UsageCase{{"-n", "3.5", "gamma"}, "-n: '3.5' is not a whole number of values."},
+        UsageCase{{"gamma", "--count", "-5"}, "--count: '-5' is not a whole number of values."},
+        UsageCase{{"--count=", "gamma"}, "--count: '' is not a whole number of values."},
+        UsageCase{{"gamma", "--count"}, "option --count needs a value"},
+        UsageCase{{"gamma", "--output"}, "option --output needs a value"},
+        UsageCase{{"gamma", "--output="}, "option --output needs a file name"},
+        UsageCase{{"--precision", "0", "gamma"}, "--precision: '0' is not a number of digits from 1 to 17"},
+        UsageCase{{"--precision=18", "gamma"}, "--precision: '18' is not a number of digits from 1 to 17"},
+        UsageCase{{"--columns", "0", "gamma"}, "--columns: '0' is not a number of columns from 1 to 1000000"},
+        UsageCase{{"--hist=0", "gamma"}, "--hist: '0' is not a number of bins from 1 to 1000"},
+        UsageCase{{"--hist", "40", "gamma"}, "unknown distribution '40' (--list shows them)"},
+        UsageCase{{"--binary", "--columns", "2", "gamma"},
+                  "--binary writes whole doubles: --precision and --columns do not go with it"},
         UsageCase{{"gamma", "-n"}, "option -n needs a value"},
         UsageCase{{"gamma", "-o"}, "option -o needs a value"},
         UsageCase{{"gamma", "-o", ""}, "option -o needs a file name"},
@@ -207,8 +315,10 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--seed=", "gamma"}, "the seed must be an unsigned 64-bit decimal integer, not ''"},
         UsageCase{{"--seed", "18446744073709551616", "gamma"},
                   "the seed must be an unsigned 64-bit decimal integer, not '18446744073709551616'"},
-        UsageCase{{"--list", "gamma"}, "--list takes no other arguments"},
+        UsageCase{{"--list", "gama"}, "unknown distribution 'gama'; did you mean 'gamma'?"},
         UsageCase{{"--list", "--stats"}, "--list takes no other arguments"},
+        UsageCase{{"--list", "gamma", "--as-window"}, "--list takes no other arguments"},
+        UsageCase{{"--version", "gamma"}, "--version takes no other arguments"},
         UsageCase{{"--version", "-n", "3"}, "--version takes no other arguments"},
         UsageCase{{"--version", "--list"}, "--list and --version do not go together"}));
 

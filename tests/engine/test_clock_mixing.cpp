@@ -114,7 +114,7 @@ double Lag1Correlation(const std::vector<double>& x) {
 
 struct RowLaw {
     const char* name;
-    int row;
+    Row row;
     double p1, p2;
     double mean, variance;
     // Continuous rows: the distribution function. The Bernoulli row: none.
@@ -122,10 +122,10 @@ struct RowLaw {
 };
 
 const RowLaw kRowLaws[] = {
-    {"Exponential", 9, 1, 0, 1, 1, [](double x) { return x <= 0 ? 0 : -std::expm1(-x); }},
-    {"StandardNormal", 19, 0, 0, 0, 1, NormalCdf},
-    {"ContinuousUniform", 6, 0, 1, 0.5, 1.0 / 12, [](double x) { return std::clamp(x, 0.0, 1.0); }},
-    {"Bernoulli", 1, 0.3, 0, 0.3, 0.21, nullptr},
+    {"Exponential", Row::Exponential, 1, 0, 1, 1, [](double x) { return x <= 0 ? 0 : -std::expm1(-x); }},
+    {"StandardNormal", Row::StandardNormal, 0, 0, 0, 1, NormalCdf},
+    {"ContinuousUniform", Row::ContinuousUniform, 0, 1, 0.5, 1.0 / 12, [](double x) { return std::clamp(x, 0.0, 1.0); }},
+    {"Bernoulli", Row::Bernoulli, 0.3, 0, 0.3, 0.21, nullptr},
 };
 
 // A high-resolution counter read in a tight loop: each reading is the last
@@ -294,12 +294,13 @@ TEST(MillisecondFallback, TwoReseedsInOneMillisecondGiveTheSameState) {
 TEST(MillisecondFallback, UniformRowsRepeatTheirValueWithinAMillisecond) {
     FallbackClock clock;
     ScopedClock scoped(clock.Source());
-    for (int row : {6, 7}) {
-        const double p1 = row == 6 ? -5 : 1000000, p2 = row == 6 ? 5 : 0;
+    for (Row row : {Row::ContinuousUniform, Row::DiscreteUniform}) {
+        const bool continuous = row == Row::ContinuousUniform;
+        const double p1 = continuous ? -5 : 1000000, p2 = continuous ? 5 : 0;
         const double first = DrawRow(row, p1, p2, 0);
-        for (int i = 0; i < 100; ++i) ASSERT_EQ(DrawRow(row, p1, p2, 0), first) << "row " << row << ", value " << i;
+        for (int i = 0; i < 100; ++i) ASSERT_EQ(DrawRow(row, p1, p2, 0), first) << RowName(row) << ", value " << i;
         clock.milliseconds += 1;
-        EXPECT_NE(DrawRow(row, p1, p2, 0), first) << "row " << row << " in the next millisecond";
+        EXPECT_NE(DrawRow(row, p1, p2, 0), first) << RowName(row) << " in the next millisecond";
         clock.milliseconds -= 1;
     }
 }
@@ -311,7 +312,7 @@ TEST(MillisecondFallback, SuccessiveMillisecondsGiveIndependentValues) {
     const int n = 20000;
     std::vector<double> x(n);
     for (double& v : x) {
-        v = DrawRow(6, 0, 1, 0);
+        v = DrawRow(Row::ContinuousUniform, 0, 1, 0);
         clock.milliseconds += 1;
     }
     EXPECT_GT(KolmogorovSmirnovPValue(x, [](double u) { return std::clamp(u, 0.0, 1.0); }), 1e-6);

@@ -246,7 +246,7 @@ Moments NoncentralTMoments(int n, double delta) {
 
 struct RowCase {
     std::string name;
-    int row = 0;
+    Row row = Row::Beta;
     double p1 = 0, p2 = 0, p3 = 0;
     int draws = 200000;
     uint32_t seed = 20240611u;  // the starting state of the rows that do not reseed
@@ -263,7 +263,7 @@ struct RowCase {
     std::function<double(int)> pmf;
     int lo = 0, hi = -1;
 
-    RowCase(std::string n, int r, double a = 0, double b = 0, double c = 0)
+    RowCase(std::string n, Row r, double a = 0, double b = 0, double c = 0)
         : name(std::move(n)), row(r), p1(a), p2(b), p3(c) {}
     RowCase& Draws(int n) {
         draws = n;
@@ -294,7 +294,7 @@ struct RowCase {
 };
 
 void PrintTo(const RowCase& c, std::ostream* os) {
-    *os << c.name << " (row " << c.row << ": " << c.p1 << ", " << c.p2 << ", " << c.p3 << ")";
+    *os << c.name << " (row " << Index(c.row) << ": " << c.p1 << ", " << c.p2 << ", " << c.p3 << ")";
 }
 
 std::vector<double> EvenEdges(double from, double to, int count) {
@@ -312,7 +312,7 @@ std::vector<RowCase> MakeCases() {
     // Row 0: a E1 / (a E1 + b E2). With r = b / a, P(X <= x) = r x / (1 - x + r x).
     for (auto [a, b] : {std::pair{2.0, 3.0}, std::pair{5.0, 0.5}}) {
         const double r = b / a;
-        c.push_back(RowCase(a == 2 ? "Beta_A2B3" : "Beta_A5BHalf", 0, a, b).Draws(100000).Cdf([r](double x) {
+        c.push_back(RowCase(a == 2 ? "Beta_A2B3" : "Beta_A5BHalf", Row::Beta, a, b).Draws(100000).Cdf([r](double x) {
             return x <= 0 ? 0 : x >= 1 ? 1 : r * x / (1 - x + r * x);
         }));
     }
@@ -320,7 +320,7 @@ std::vector<RowCase> MakeCases() {
     // Row 1.
     {
         const double p = 0.3, q = 1 - p;
-        c.push_back(RowCase("Bernoulli", 1, p)
+        c.push_back(RowCase("Bernoulli", Row::Bernoulli, p)
                         .Mom(FromKurtosis(p, p * q, (1 - 6 * p * q) / (p * q)))
                         .Pmf([p](int k) { return k ? p : 1 - p; }, 0, 1));
     }
@@ -330,7 +330,7 @@ std::vector<RowCase> MakeCases() {
         const double p = 0.3, mu = 2, s = 1.5;
         const double n1 = mu, n2 = mu * mu + s * s, n3 = mu * mu * mu + 3 * mu * s * s,
                      n4 = mu * mu * mu * mu + 6 * mu * mu * s * s + 3 * s * s * s * s;
-        c.push_back(RowCase("BernoulliGauss", 2, p, mu, s)
+        c.push_back(RowCase("BernoulliGauss", Row::BernoulliGauss, p, mu, s)
                         .Mom(FromRaw(p * n1, p * n2, p * n3, p * n4))
                         .AtZero(1 - p)
                         .Cdf([=](double x) { return NormalCdf((x - mu) / s); }));
@@ -340,7 +340,7 @@ std::vector<RowCase> MakeCases() {
     {
         const int n = 10;
         const double p = 0.3, q = 1 - p;
-        c.push_back(RowCase("Binomial", 3, n, p)
+        c.push_back(RowCase("Binomial", Row::Binomial, n, p)
                         .Draws(50000)
                         .Mom(FromKurtosis(n * p, n * p * q, (1 - 6 * p * q) / (n * p * q)))
                         .Pmf([=](int k) { return BinomialPmf(n, p, k); }, 0, n));
@@ -349,7 +349,7 @@ std::vector<RowCase> MakeCases() {
     // Row 4: location alpha, scale beta; no moments, so the whole law.
     for (auto [alpha, beta] : {std::pair{1.0, 2.0}, std::pair{-3.0, 0.25}}) {
         c.push_back(
-            RowCase(alpha == 1 ? "Cauchy_Loc1Scale2" : "Cauchy_LocM3ScaleQuarter", 4, alpha, beta).Cdf([=](double x) {
+            RowCase(alpha == 1 ? "Cauchy_Loc1Scale2" : "Cauchy_LocM3ScaleQuarter", Row::Cauchy, alpha, beta).Cdf([=](double x) {
                 return 0.5 + std::atan((x - alpha) / beta) / kPiD;
             }));
     }
@@ -357,7 +357,7 @@ std::vector<RowCase> MakeCases() {
     // Row 5.
     {
         const int n = 4;
-        c.push_back(RowCase("ChiSquare", 5, n).Draws(50000).Mom(FromKurtosis(n, 2 * n, 12.0 / n)).Cdf([=](double x) {
+        c.push_back(RowCase("ChiSquare", Row::ChiSquare, n).Draws(50000).Mom(FromKurtosis(n, 2 * n, 12.0 / n)).Cdf([=](double x) {
             return GammaCdf(n / 2.0, 2, x);
         }));
     }
@@ -365,7 +365,7 @@ std::vector<RowCase> MakeCases() {
     // Row 6; also with the ends reversed, which draws from (b, a].
     for (auto [a, b] : {std::pair{2.0, 5.0}, std::pair{10.0, 0.0}}) {
         const double lo = std::min(a, b), w = std::fabs(b - a);
-        c.push_back(RowCase(a == 2 ? "ContinuousUniform" : "ContinuousUniform_Reversed", 6, a, b)
+        c.push_back(RowCase(a == 2 ? "ContinuousUniform" : "ContinuousUniform_Reversed", Row::ContinuousUniform, a, b)
                         .Mom(FromKurtosis(lo + w / 2, w * w / 12, -1.2))
                         .Cdf([=](double x) { return std::clamp((x - lo) / w, 0.0, 1.0); }));
     }
@@ -373,7 +373,7 @@ std::vector<RowCase> MakeCases() {
     // Row 7: on 1 ... n.
     {
         const int n = 6;
-        c.push_back(RowCase("DiscreteUniform", 7, n)
+        c.push_back(RowCase("DiscreteUniform", Row::DiscreteUniform, n)
                         .Mom(FromKurtosis((n + 1) / 2.0, (n * n - 1) / 12.0, -6.0 * (n * n + 1) / (5.0 * (n * n - 1))))
                         .Pmf([=](int) { return 1.0 / n; }, 1, n));
     }
@@ -382,7 +382,7 @@ std::vector<RowCase> MakeCases() {
     {
         const int m = 3;
         const double scale = 2;
-        c.push_back(RowCase("Erlang", 8, m, scale)
+        c.push_back(RowCase("Erlang", Row::Erlang, m, scale)
                         .Draws(100000)
                         .Mom(FromKurtosis(m * scale, m * scale * scale, 6.0 / m))
                         .Cdf([=](double x) { return GammaCdf(m, scale, x); }));
@@ -391,14 +391,14 @@ std::vector<RowCase> MakeCases() {
     // Row 9: the parameter is a rate.
     {
         const double lambda = 2;
-        c.push_back(RowCase("Exponential", 9, lambda)
+        c.push_back(RowCase("Exponential", Row::Exponential, lambda)
                         .Mom(FromKurtosis(1 / lambda, 1 / (lambda * lambda), 6))
                         .Cdf([=](double x) { return x <= 0 ? 0 : -std::expm1(-lambda * x); }));
     }
 
     // Row 10: E1 / E2 whatever d1 and d2, so P(X <= x) = x / (1 + x).
     for (auto [d1, d2] : {std::pair{3.0, 7.0}, std::pair{1.0, 100.0}}) {
-        c.push_back(RowCase(d1 == 3 ? "F_3_7" : "F_1_100", 10, d1, d2).Draws(100000).Cdf([](double x) {
+        c.push_back(RowCase(d1 == 3 ? "F_3_7" : "F_1_100", Row::F, d1, d2).Draws(100000).Cdf([](double x) {
             return x <= 0 ? 0 : x / (1 + x);
         }));
     }
@@ -413,7 +413,7 @@ std::vector<RowCase> MakeCases() {
     for (GammaSet g : {GammaSet{"Gamma_Shape2Scale3", 2, 3}, GammaSet{"Gamma_Shape7_5", 7.5, 0.4},
                        GammaSet{"Gamma_ShapeHalf", 0.5, 1}, GammaSet{"Gamma_Shape0_3Scale2", 0.3, 2},
                        GammaSet{"Gamma_Shape1Scale2", 1, 2}}) {
-        c.push_back(RowCase(g.name, 11, g.shape, g.scale)
+        c.push_back(RowCase(g.name, Row::Gamma, g.shape, g.scale)
                         .Mom(FromKurtosis(g.shape * g.scale, g.shape * g.scale * g.scale, 6 / g.shape))
                         .Cdf([=](double x) { return GammaCdf(g.shape, g.scale, x); }));
     }
@@ -421,7 +421,7 @@ std::vector<RowCase> MakeCases() {
     // Row 12: mean, standard deviation.
     {
         const double mu = -1, s = 2;
-        c.push_back(RowCase("GaussNormal", 12, mu, s).Mom(FromKurtosis(mu, s * s, 0)).Cdf([=](double x) {
+        c.push_back(RowCase("GaussNormal", Row::GaussNormal, mu, s).Mom(FromKurtosis(mu, s * s, 0)).Cdf([=](double x) {
             return NormalCdf((x - mu) / s);
         }));
     }
@@ -429,7 +429,7 @@ std::vector<RowCase> MakeCases() {
     // Row 13: failures before the first success, P(X >= k) = (1 - p)^k.
     {
         const double p = 0.3, q = 1 - p;
-        c.push_back(RowCase("Geometric", 13, p)
+        c.push_back(RowCase("Geometric", Row::Geometric, p)
                         .Mom(FromKurtosis(q / p, q / (p * p), 6 + p * p / q))
                         .Pmf([=](int k) { return p * std::pow(q, k); }, 0, 40));
     }
@@ -437,7 +437,7 @@ std::vector<RowCase> MakeCases() {
     // Row 14: location 0, scale beta.
     {
         const double beta = 1.5;
-        c.push_back(RowCase("Laplace", 14, beta).Mom(FromKurtosis(0, 2 * beta * beta, 3)).Cdf([=](double x) {
+        c.push_back(RowCase("Laplace", Row::Laplace, beta).Mom(FromKurtosis(0, 2 * beta * beta, 3)).Cdf([=](double x) {
             return x < 0 ? 0.5 * std::exp(x / beta) : 1 - 0.5 * std::exp(-x / beta);
         }));
     }
@@ -445,14 +445,14 @@ std::vector<RowCase> MakeCases() {
     // Row 15: mu and sigma of the underlying normal.
     {
         const double mu = 0.3, s = 0.6;
-        c.push_back(RowCase("LogNormal", 15, mu, s)
+        c.push_back(RowCase("LogNormal", Row::LogNormal, mu, s)
                         .Mom(FromRaw(LogNormalRaw(mu, s, 1), LogNormalRaw(mu, s, 2), LogNormalRaw(mu, s, 3),
                                      LogNormalRaw(mu, s, 4)))
                         .Cdf([=](double x) { return x <= 0 ? 0 : NormalCdf((std::log(x) - mu) / s); }));
     }
 
     // Row 16: the standard logistic.
-    c.push_back(RowCase("Logistic", 16).Mom(FromKurtosis(0, kPiD * kPiD / 3, 1.2)).Cdf([](double x) {
+    c.push_back(RowCase("Logistic", Row::Logistic).Mom(FromKurtosis(0, kPiD * kPiD / 3, 1.2)).Cdf([](double x) {
         return 1 / (1 + std::exp(-x));
     }));
 
@@ -462,7 +462,7 @@ std::vector<RowCase> MakeCases() {
     // to 0.03, and 6 standard errors are 0.19.
     for (double lambda : {4.0, 1000.0}) {
         const int lo = lambda > 100 ? 800 : 0, hi = lambda > 100 ? 1200 : 30;
-        c.push_back(RowCase(lambda < 100 ? "Poisson_Mean4" : "Poisson_Mean1000", 17, lambda)
+        c.push_back(RowCase(lambda < 100 ? "Poisson_Mean4" : "Poisson_Mean1000", Row::Poisson, lambda)
                         .Draws(lambda < 100 ? 200000 : 1000000)
                         .Mom(FromKurtosis(lambda, lambda, 1 / lambda))
                         .Pmf([=](int k) { return PoissonPmf(lambda, k); }, lo, hi));
@@ -472,18 +472,18 @@ std::vector<RowCase> MakeCases() {
     {
         const double s = 2;
         const double kurt = -(6 * kPiD * kPiD - 24 * kPiD + 16) / ((4 - kPiD) * (4 - kPiD));
-        c.push_back(RowCase("Rayleigh", 18, s)
+        c.push_back(RowCase("Rayleigh", Row::Rayleigh, s)
                         .Mom(FromKurtosis(s * std::sqrt(kPiD / 2), (4 - kPiD) / 2 * s * s, kurt))
                         .Cdf([=](double x) { return x <= 0 ? 0 : -std::expm1(-x * x / (2 * s * s)); }));
     }
 
     // Row 19.
-    c.push_back(RowCase("StandardNormal", 19).Mom(FromKurtosis(0, 1, 0)).Cdf(NormalCdf));
+    c.push_back(RowCase("StandardNormal", Row::StandardNormal).Mom(FromKurtosis(0, 1, 0)).Cdf(NormalCdf));
 
     // Row 20: n degrees of freedom, variance n / (n - 2).
     {
         const int n = 10;
-        c.push_back(RowCase("StudentT", 20, n)
+        c.push_back(RowCase("StudentT", Row::StudentT, n)
                         .Draws(40000)
                         .Mom(NoncentralTMoments(n, 0))
                         .Cdf([=](double t) { return NoncentralTCdf(n, 0, t); })
@@ -494,7 +494,7 @@ std::vector<RowCase> MakeCases() {
     // branches or ends show.
     {
         const double a = 1, b = 4, m = 1.75;
-        c.push_back(RowCase("Triangle", 21, a, b, m)
+        c.push_back(RowCase("Triangle", Row::Triangle, a, b, m)
                         .Mom(FromKurtosis((a + b + m) / 3, (a * a + b * b + m * m - a * b - a * m - b * m) / 18, -0.6))
                         .Cdf([=](double x) {
                             if (x <= a) return 0.0;
@@ -508,7 +508,7 @@ std::vector<RowCase> MakeCases() {
     {
         const int r = 3;
         const double p = 0.4, q = 1 - p;
-        c.push_back(RowCase("NegativeBinomial", 22, r, p)
+        c.push_back(RowCase("NegativeBinomial", Row::NegativeBinomial, r, p)
                         .Draws(100000)
                         .Mom(FromKurtosis(r * q / p, r * q / (p * p), 6.0 / r + p * p / (r * q)))
                         .Pmf([=](int k) { return NegativeBinomialPmf(r, p, k); }, 0, 60));
@@ -518,7 +518,7 @@ std::vector<RowCase> MakeCases() {
     // central branch.
     for (double delta : {2.0, 0.0}) {
         const int n = 3;
-        c.push_back(RowCase(delta > 0 ? "NoncentralChiSquare" : "NoncentralChiSquare_DeltaZero", 23, n, delta)
+        c.push_back(RowCase(delta > 0 ? "NoncentralChiSquare" : "NoncentralChiSquare_DeltaZero", Row::NoncentralChiSquare, n, delta)
                         .Draws(50000)
                         .Mom(FromKurtosis(n + delta, 2 * (n + 2 * delta),
                                           12 * (n + 4 * delta) / ((n + 2 * delta) * (n + 2 * delta))))
@@ -531,7 +531,7 @@ std::vector<RowCase> MakeCases() {
         const double delta = 3;
         std::vector<double> e = EvenEdges(0.25, 3.5, 14);
         e.push_back(4.5);
-        c.push_back(RowCase("NoncentralF", 24, d1, d2, delta)
+        c.push_back(RowCase("NoncentralF", Row::NoncentralF, d1, d2, delta)
                         .Draws(40000)
                         .Mom(SharedNoncentralFMoments(d1, d2, delta))
                         .Cdf([=](double w) { return SharedNoncentralFCdf(d1, d2, delta, w); })
@@ -542,7 +542,7 @@ std::vector<RowCase> MakeCases() {
     {
         const int n = 10;
         const double delta = 1;
-        c.push_back(RowCase("NoncentralT", 25, n, delta)
+        c.push_back(RowCase("NoncentralT", Row::NoncentralT, n, delta)
                         .Draws(40000)
                         .Mom(NoncentralTMoments(n, delta))
                         .Cdf([=](double t) { return NoncentralTCdf(n, delta, t); })
@@ -552,7 +552,7 @@ std::vector<RowCase> MakeCases() {
     // Row 26: shape alpha, scale beta; 1 / alpha = 0.5 takes the logarithm
     // path of the power, 1 / alpha = 2 its repeated multiplication.
     for (auto [alpha, beta] : {std::pair{2.0, 3.0}, std::pair{0.5, 2.0}}) {
-        c.push_back(RowCase(alpha == 2 ? "Weibull_Shape2" : "Weibull_ShapeHalf", 26, alpha, beta)
+        c.push_back(RowCase(alpha == 2 ? "Weibull_Shape2" : "Weibull_ShapeHalf", Row::Weibull, alpha, beta)
                         .Mom(FromRaw(WeibullRaw(alpha, beta, 1), WeibullRaw(alpha, beta, 2), WeibullRaw(alpha, beta, 3),
                                      WeibullRaw(alpha, beta, 4)))
                         .Cdf([=](double x) { return x <= 0 ? 0 : -std::expm1(-std::pow(x / beta, alpha)); }));
@@ -674,7 +674,7 @@ class RowStatistics : public ::testing::TestWithParam<RowCase> {};
 
 TEST_P(RowStatistics, FollowsItsLaw) {
     const RowCase& c = GetParam();
-    MixedCounterClock clock{0x5EED0000u + static_cast<uint64_t>(c.row)};
+    MixedCounterClock clock{0x5EED0000u + static_cast<uint64_t>(Index(c.row))};
     ScopedClock scoped(clock.Source());
     UniformSeed = c.seed;
 
@@ -710,7 +710,7 @@ INSTANTIATE_TEST_SUITE_P(AllRows, RowStatistics, ::testing::ValuesIn(kCases), Ca
 
 TEST(RowStatistics, EveryRowIsCovered) {
     std::set<int> rows;
-    for (const RowCase& c : kCases) rows.insert(c.row);
+    for (const RowCase& c : kCases) rows.insert(Index(c.row));
     EXPECT_EQ(rows.size(), static_cast<size_t>(kRowCount));
     EXPECT_EQ(*rows.begin(), 0);
     EXPECT_EQ(*rows.rbegin(), kRowCount - 1);

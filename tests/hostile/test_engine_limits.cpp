@@ -60,7 +60,7 @@ const double kOrdinary[27][3] = {
 
 // Whether a value of `row` costs a bounded amount of work with these
 // parameters (or fails at once).
-bool BoundedWork(int row, const double p[3], bool singleSlot) {
+bool BoundedWork(Row row, const double p[3], bool singleSlot) {
     auto smallCount = [](double x) {
         try {
             int32_t n = TruncToInt(x);
@@ -70,18 +70,19 @@ bool BoundedWork(int row, const double p[3], bool singleSlot) {
         }
     };
     switch (row) {
-        case 3: case 5: case 20: case 22: case 23: case 25: return smallCount(p[0]);
-        case 24: return smallCount(p[0]) && smallCount(p[1]);
+        case Row::Binomial: case Row::ChiSquare: case Row::StudentT: case Row::NegativeBinomial:
+        case Row::NoncentralChiSquare: case Row::NoncentralT: return smallCount(p[0]);
+        case Row::NoncentralF: return smallCount(p[0]) && smallCount(p[1]);
         // Shapes far below 0 try ten million candidates before giving up:
         // bounded, but one such case is enough.
-        case 11: return !(p[0] < -50) || (singleSlot && p[0] == -1e308);
+        case Row::Gamma: return !(p[0] < -50) || (singleSlot && p[0] == -1e308);
         default: return true;
     }
 }
 
-int UsedSlots(int row) {
-    const RowInfo& r = kRows[static_cast<std::size_t>(row)];
-    return r.label3 ? 3 : r.label2 ? 2 : r.label1 ? 1 : 0;
+int UsedSlots(Row row) {
+    const auto& p = Record(row).params;
+    return p[2].label ? 3 : p[1].label ? 2 : p[0].label ? 1 : 0;
 }
 
 uint64_t CountingRead(void* context) { return (*static_cast<uint64_t*>(context))++; }
@@ -93,7 +94,7 @@ struct Outcome {
 
 // What the Generate command appends for `count` values, from a fixed state
 // and a counting clock.
-Outcome Draw(int row, const double p[3], int count) {
+Outcome Draw(Row row, const double p[3], int count) {
     uint64_t clockReading = 0x9E3779B97F4A7C15u;
     ScopedClock clock({&CountingRead, &clockReading});
     UniformSeed = 12345;
@@ -122,10 +123,10 @@ std::string Describe(const double p[3]) {
 class Extremes : public ::testing::TestWithParam<int> {};
 
 TEST_P(Extremes, GiveFiniteValuesOrAnArithmeticMessage) {
-    const int row = GetParam();
+    const Row row = RowAt(GetParam());
     const int slots = UsedSlots(row);
     std::vector<std::pair<std::array<double, 3>, bool>> cases;  // parameters, one slot changed
-    std::array<double, 3> ordinary = {kOrdinary[row][0], kOrdinary[row][1], kOrdinary[row][2]};
+    std::array<double, 3> ordinary = {kOrdinary[Index(row)][0], kOrdinary[Index(row)][1], kOrdinary[Index(row)][2]};
     cases.push_back({ordinary, true});
     for (double x : kExtremes) {
         for (int slot = 0; slot < slots; ++slot) {
@@ -155,7 +156,7 @@ TEST_P(Extremes, GiveFiniteValuesOrAnArithmeticMessage) {
             Extended back = 0;
             EXPECT_NO_THROW(back = TextToReal(text, ".")) << text;
             EXPECT_TRUE(std::isfinite(back)) << text;
-            if (kRows[static_cast<std::size_t>(row)].kind == ResultKind::Integer) {
+            if (Record(row).kind == ResultKind::Integer) {
                 EXPECT_EQ(text.find_first_of(".E"), std::string::npos) << "an integer row wrote " << text;
             }
         }
@@ -171,8 +172,8 @@ TEST_P(Extremes, GiveFiniteValuesOrAnArithmeticMessage) {
 
 INSTANTIATE_TEST_SUITE_P(AllRows, Extremes, ::testing::Range(0, 27), [](const auto& info) {
     std::string name;
-    for (const char* c = kRows[static_cast<std::size_t>(info.param)].caption; *c; ++c) {
-        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+    for (char c : RowName(RowAt(info.param))) {
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
     }
     return name;
 });
@@ -182,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(AllRows, Extremes, ::testing::Range(0, 27), [](const au
 // at all): a value or an arithmetic message.
 struct CountCase {
     const char* name;
-    int row;
+    Row row;
     double count;
     const char* error;  // "" when values are expected
 };
@@ -193,7 +194,7 @@ class ExtremeCounts : public ::testing::TestWithParam<CountCase> {};
 
 TEST_P(ExtremeCounts, GiveTheirValueOrMessage) {
     const CountCase& c = GetParam();
-    double p[3] = {c.count, kOrdinary[c.row][1], kOrdinary[c.row][2]};
+    double p[3] = {c.count, kOrdinary[Index(c.row)][1], kOrdinary[Index(c.row)][2]};
     Outcome o = Draw(c.row, p, 3);
     EXPECT_EQ(o.error, c.error);
     if (*c.error == '\0') {
@@ -206,22 +207,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // A product of two billion uniforms underflows long before the end:
         // its logarithm is ln 0.
-        CountCase{"ErlangMax", 8, 2147483647.0, kDivisionByZero},
-        CountCase{"ErlangMinPlusOne", 8, -2147483647.0, ""},
-        CountCase{"ErlangWrapsToMin", 8, 2147483648.0, ""},
-        CountCase{"DiscreteUniformMax", 7, 2147483647.0, ""},
-        CountCase{"DiscreteUniformMinPlusOne", 7, -2147483647.0, ""},
-        CountCase{"DiscreteUniformWrapsToMin", 7, 2147483648.0, ""},
-        CountCase{"BinomialMinPlusOne", 3, -2147483647.0, ""},
-        CountCase{"ChiSquareMinPlusOne", 5, -2147483647.0, ""},
-        CountCase{"StudentTMinPlusOne", 20, -2147483647.0, ""},
-        CountCase{"NegativeBinomialMinPlusOne", 22, -2147483647.0, ""},
-        CountCase{"NoncentralChiSquareMinPlusOne", 23, -2147483647.0, ""},
+        CountCase{"ErlangMax", Row::Erlang, 2147483647.0, kDivisionByZero},
+        CountCase{"ErlangMinPlusOne", Row::Erlang, -2147483647.0, ""},
+        CountCase{"ErlangWrapsToMin", Row::Erlang, 2147483648.0, ""},
+        CountCase{"DiscreteUniformMax", Row::DiscreteUniform, 2147483647.0, ""},
+        CountCase{"DiscreteUniformMinPlusOne", Row::DiscreteUniform, -2147483647.0, ""},
+        CountCase{"DiscreteUniformWrapsToMin", Row::DiscreteUniform, 2147483648.0, ""},
+        CountCase{"BinomialMinPlusOne", Row::Binomial, -2147483647.0, ""},
+        CountCase{"ChiSquareMinPlusOne", Row::ChiSquare, -2147483647.0, ""},
+        CountCase{"StudentTMinPlusOne", Row::StudentT, -2147483647.0, ""},
+        CountCase{"NegativeBinomialMinPlusOne", Row::NegativeBinomial, -2147483647.0, ""},
+        CountCase{"NoncentralChiSquareMinPlusOne", Row::NoncentralChiSquare, -2147483647.0, ""},
         // No terms in the first chi-square: 0 / d1 over the second.
-        CountCase{"NoncentralFMinPlusOne", 24, -2147483647.0, ""},
+        CountCase{"NoncentralFMinPlusOne", Row::NoncentralF, -2147483647.0, ""},
         // sqrt(0 / n) is 0: the normal divided by it.
-        CountCase{"NoncentralTMinPlusOne", 25, -2147483647.0, kDivisionByZero},
-        CountCase{"BeyondTruncToInt", 8, 9223372036854775808.0, kInvalidOperation}),
+        CountCase{"NoncentralTMinPlusOne", Row::NoncentralT, -2147483647.0, kDivisionByZero},
+        CountCase{"BeyondTruncToInt", Row::Erlang, 9223372036854775808.0, kInvalidOperation}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

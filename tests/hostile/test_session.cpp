@@ -60,7 +60,7 @@ private Q_SLOTS:
         }
         QCOMPARE(errors.texts, QStringList());
 
-        ClickRow(f, 9);
+        ClickRow(f, Row::Exponential);
         SetFields(f, QStringLiteral("100000"), QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("3"));
         Generate(f);
         QCOMPARE(errors.texts, QStringList{QStringLiteral("RichEdit line insertion error.")});

@@ -5,6 +5,7 @@
 #include "formulas.h"
 #include "mathlayout.h"
 #include "picture.h"
+#include "tests/expected_rows.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -35,7 +36,8 @@ using pelmora::app::LoadJpegFile;
 
 namespace {
 
-// The distribution list, its picture files and its field labels, row by row.
+// The distribution list, its picture files and its field labels (the part
+// before any blank: "m (a<m<b)" is m), row by row.
 struct Row {
     const char* caption;
     const char* file;
@@ -43,35 +45,17 @@ struct Row {
 };
 
 const std::vector<Row>& rows() {
-    static const std::vector<Row> table = {
-        {"Beta", "beta.jpg", {"a", "b"}},
-        {"Bernoulli", "bernoulli.jpg", {"p"}},
-        {"Bernoulli-Gauss", "bernoulligauss.jpg", {"p", "mean", "sigma"}},
-        {"Binomial", "binonial.jpg", {"n", "p"}},
-        {"Cauchy", "cauchy.jpg", {"afa", "beta"}},
-        {"Chi-square", "chisquare.jpg", {"n"}},
-        {"Continuous Uniform", "continousuniform.jpg", {"a", "b"}},
-        {"Discrete Uniform", "discreteuniform.jpg", {"n"}},
-        {"Erlang", "erlang.jpg", {"m", "beta"}},
-        {"Exponential", "exp.jpg", {"lambda"}},
-        {"F", "f.jpg", {"d1", "d2"}},
-        {"Gamma", "gamma.jpg", {"afa", "beta"}},
-        {"Gauss Normal", "gauss.jpg", {"mean", "sigma"}},
-        {"Geometric", "geometric.jpg", {"p"}},
-        {"Laplace", "laplace.jpg", {"beta"}},
-        {"Log Normal", "lognormal.jpg", {"mean", "sigma"}},
-        {"Logistic", "logistic.jpg", {}},
-        {"Poisson", "poisson.jpg", {"lambda"}},
-        {"Rayleigh", "rayleigh.jpg", {"sigma"}},
-        {"Standard Normal", "standnormal.jpg", {}},
-        {"Student's T ", "t.jpg", {"n"}},
-        {"Triangle", "triangle.jpg", {"a", "b", "m"}},
-        {"Negative Binomial", "negbin.jpg", {"r", "p"}},
-        {"Noncentral Chi-square", "noncenchisquare.jpg", {"n", "delta"}},
-        {"Noncentral F", "noncenf.jpg", {"d1", "d2", "delta"}},
-        {"Noncentral T", "noncent.jpg", {"n", "delta"}},
-        {"Weibull", "weibull.jpg", {"afa", "beta"}},
-    };
+    static const std::vector<Row> table = [] {
+        std::vector<Row> all;
+        for (const pelmora::testing::ExpectedRow& expected : pelmora::testing::kExpectedRows) {
+            Row row{expected.caption, expected.picture, {}};
+            for (std::string label : {expected.label1, expected.label2, expected.label3}) {
+                if (!label.empty()) row.labels.push_back(label.substr(0, label.find(' ')));
+            }
+            all.push_back(row);
+        }
+        return all;
+    }();
     return table;
 }
 
