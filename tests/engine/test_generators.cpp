@@ -230,6 +230,27 @@ TEST(Continuous, ValuesAtChosenUniforms) {
     EXPECT_NEAR(DrawLaplace(1), -std::log1p(-0x1p-32), 1e-25);
 }
 
+// The n-th value of the Triangle row from the initial state, against values
+// computed offline with an exact model of the arithmetic (Python fractions,
+// every operation rounded to a 64-bit significand, c and the result to
+// double). Each row is one where evaluating the step in double precision
+// gives a different double.
+TEST(Continuous, TriangleExactValues) {
+    const struct { const char* name; double a, b, m; int nth; double expected; } cases[] = {
+        // 1 - c and (1 - c)(1 - U) extended; in double it is 3.51798836562876
+        {"UpperBranch", 0, 10, 2, 12, 0x1.c24d71590ac1cp+1},  // 3.51798836562877
+        {"UpperBranchUnitInterval", 0, 1, 0.3, 18, 0x1.56dad9c2aa1c5p-2},
+        // c U extended; in double it is 1.8034736002639713
+        {"LowerBranch", 0, 10, 2, 25, 0x1.cdb0722455485p+0},
+    };
+    for (const auto& c : cases) {
+        UniformSeed = 0;
+        double v = 0;
+        for (int i = 0; i < c.nth; ++i) v = DrawTriangle(c.a, c.b, c.m);
+        EXPECT_EQ(v, c.expected) << c.name;
+    }
+}
+
 TEST(Continuous, NormalFamiliesWithZeroDeviation) {
     FakeClock clock{1000, 13};
     ScopedClock scoped(clock.Source());
