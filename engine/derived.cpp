@@ -33,7 +33,7 @@ double DrawBeta(double a, double b) {
 // Built on the beta row: the degrees of freedom scale the construction and
 // cancel out of the value, which is E1 / E2.
 double DrawF(double d1, double d2) {
-    double b = DrawBeta(d1 / 2, d2 / 2);
+    double b = DrawBeta(ToDouble(static_cast<Extended>(d1) / 2), ToDouble(static_cast<Extended>(d2) / 2));
     return ToDouble(Div(static_cast<Extended>(d2) * b, (1 - static_cast<Extended>(b)) * d1));
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "engine/in_double.h"
+
 namespace pelmora {
 
 // The one state of the engine. 0 at start-up; written only by
@@ -16,6 +18,7 @@ inline constexpr uint32_t kMultiplier = 134775813u;  // 0x08088405
 inline constexpr double kUniformScale = 0x1p-32;     // 2.3283064365386963e-10
 
 // A real in [0, 1 - 2^-32], a multiple of 2^-32; advances the state once.
+PELMORA_IN_DOUBLE("exact: a 32-bit integer times 2^-32")
 inline double NextUniform() {
     UniformSeed = UniformSeed * kMultiplier + 1u;
     return static_cast<double>(UniformSeed) * kUniformScale;

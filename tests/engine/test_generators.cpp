@@ -128,23 +128,21 @@ TEST(Gamma, ShapeBelowOneWorkedExample) {
     EXPECT_EQ(StepsBetween(0, UniformSeed), 6);  // one candidate each
 }
 
-TEST(Gamma, FastAcceptanceDecidesExactlyAsTheExtendedTests) {
-    // The double-precision shortcut in the acceptance tests must never change
-    // a decision: the same seed gives the same values and the same final
-    // state with and without it.
+TEST(Gamma, PreTestsDecideExactlyAsTheExtendedTests) {
+    // The double-precision pre-tests must never change a decision: the same
+    // seed gives the same values and the same final state with and without
+    // them.
     for (double shape : {1.0000001, 1.5, 2.0, 7.5, 1e6, 0.999, 0.5, 0.3, 0.01, -0.5, -3.0}) {
-        std::vector<double> fast, exact;
-        uint32_t fastState = 0, exactState = 0;
-        for (bool useFast : {true, false}) {
-            detail::gammaFastAcceptance = useFast;
+        std::vector<double> values[2];
+        uint32_t states[2];
+        for (GammaAcceptance acceptance : {GammaAcceptance::PreTested, GammaAcceptance::ExtendedOnly}) {
+            const int i = acceptance == GammaAcceptance::PreTested ? 0 : 1;
             UniformSeed = 20240611u;
-            auto& out = useFast ? fast : exact;
-            for (int i = 0; i < 20000; ++i) out.push_back(DrawGamma(shape, 1.25));
-            (useFast ? fastState : exactState) = UniformSeed;
+            for (int k = 0; k < 20000; ++k) values[i].push_back(DrawGammaWith(shape, 1.25, acceptance));
+            states[i] = UniformSeed;
         }
-        detail::gammaFastAcceptance = true;
-        EXPECT_EQ(fast, exact) << shape;
-        EXPECT_EQ(fastState, exactState) << shape;
+        EXPECT_EQ(values[0], values[1]) << shape;
+        EXPECT_EQ(states[0], states[1]) << shape;
     }
 }
 
