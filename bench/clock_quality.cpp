@@ -15,15 +15,17 @@
 #include <x86intrin.h>
 
 #include <algorithm>
+#include <boost/math/distributions/exponential.hpp>
+#include <boost/math/distributions/normal.hpp>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <numbers>
 #include <vector>
 
 #include "core/rows.h"
 #include "engine/engine.h"
+#include "tests/engine/goodness_of_fit.h"
 
 namespace {
 
@@ -39,8 +41,8 @@ uint64_t ReadMonotonicNanoseconds(void*) {
     return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
 }
 
-double NormalCdf(double x) { return 0.5 * std::erfc(-x / std::numbers::sqrt2); }
-double ExponentialCdf(double x) { return x <= 0 ? 0 : -std::expm1(-x); }
+double NormalCdf(double x) { return boost::math::cdf(boost::math::normal(), x); }
+double ExponentialCdf(double x) { return x <= 0 ? 0 : boost::math::cdf(boost::math::exponential(1), x); }
 
 struct Law {
     const char* name;
@@ -60,34 +62,18 @@ struct Summary {
     int faults;
 };
 
-// P(sqrt(n) D > t) of the Kolmogorov distribution, Stephens' correction.
-double KolmogorovPValue(double d, double n) {
-    const double t = (std::sqrt(n) + 0.12 + 0.11 / std::sqrt(n)) * d;
-    if (t < 0.3) return 1;
-    double sum = 0;
-    for (int k = 1; k <= 100; ++k) sum += (k % 2 ? 2 : -2) * std::exp(-2.0 * k * k * t * t);
-    return std::clamp(sum, 0.0, 1.0);
-}
-
 Summary Summarise(std::vector<double> x, const Law& law, int faults) {
     Summary s{};
     s.faults = faults;
     const double n = static_cast<double>(x.size());
     for (double v : x) s.mean += v;
     s.mean /= n;
-    double cov = 0;
-    for (size_t i = 0; i < x.size(); ++i) {
-        s.variance += (x[i] - s.mean) * (x[i] - s.mean);
-        if (i > 0) cov += (x[i] - s.mean) * (x[i - 1] - s.mean);
-    }
-    s.lag1 = cov / s.variance;
+    for (double v : x) s.variance += (v - s.mean) * (v - s.mean);
     s.variance /= n - 1;
-    std::sort(x.begin(), x.end());
-    for (size_t i = 0; i < x.size(); ++i) {
-        const double f = law.cdf(x[i]);
-        s.ks = std::max({s.ks, (i + 1) / n - f, f - i / n});
-    }
-    s.ksP = KolmogorovPValue(s.ks, n);
+    s.lag1 = pelmora::testing::Lag1Correlation(x);
+    const auto ks = pelmora::testing::KolmogorovSmirnov(std::move(x), law.cdf);
+    s.ks = ks.distance;
+    s.ksP = ks.p;
     return s;
 }
 
