@@ -9,7 +9,8 @@
 // values an independent sample of that law should give. For comparison the
 // same loops run with the raw, unmixed counter as the clock (the time-stamp
 // counter, and the monotonic clock's nanoseconds), which is what reseeding
-// from the counter's own low 32 bits would give.
+// from the counter's own low 32 bits would give. Last, every core draws at
+// once, each thread reading the real clock with its own index.
 
 #include <time.h>
 #include <x86intrin.h>
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "core/rows.h"
@@ -99,6 +101,49 @@ Summary Run(const Law& law, bool format) {
     return Summarise(std::move(x), law, faults);
 }
 
+// Every core drawing at once with the real clock, each thread with its own
+// index: the values of all threads together, and the correlation of thread
+// 0's i-th value with thread 1's i-th value. Two threads that read the same
+// counter at the same moment without their indices would start from the
+// same state and make that correlation nearly 1.
+Summary RunThreads(const Law& law, unsigned threads, double& crossCorrelation) {
+    std::vector<std::vector<double>> values(threads);
+    std::vector<int> faults(threads, 0);
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            pelmora::SetThreadIndex(t);
+            values[t].reserve(kValues / threads);
+            for (unsigned i = 0; i < kValues / threads; ++i) {
+                try {
+                    values[t].push_back(pelmora::DrawRow(law.row, law.p1, 0, 0));
+                } catch (const pelmora::Error&) {
+                    ++faults[t];
+                }
+            }
+        });
+    }
+    for (auto& w : workers) w.join();
+    const size_t pairs = std::min(values[0].size(), values[1].size());
+    double m0 = 0, m1 = 0, s00 = 0, s11 = 0, s01 = 0;
+    for (size_t i = 0; i < pairs; ++i) m0 += values[0][i], m1 += values[1][i];
+    m0 /= pairs;
+    m1 /= pairs;
+    for (size_t i = 0; i < pairs; ++i) {
+        s00 += (values[0][i] - m0) * (values[0][i] - m0);
+        s11 += (values[1][i] - m1) * (values[1][i] - m1);
+        s01 += (values[0][i] - m0) * (values[1][i] - m1);
+    }
+    crossCorrelation = s01 / std::sqrt(s00 * s11);
+    std::vector<double> all;
+    int allFaults = 0;
+    for (unsigned t = 0; t < threads; ++t) {
+        all.insert(all.end(), values[t].begin(), values[t].end());
+        allFaults += faults[t];
+    }
+    return Summarise(std::move(all), law, allFaults);
+}
+
 void PrintRow(const char* clock, const char* loop, const Law& law, const Summary& s) {
     std::printf("%-32s %-10s %-16s %8.4f %9.4f %8.4f  %9.2g %+8.4f", clock, loop, law.name, s.mean, s.variance, s.ks,
                 s.ksP, s.lag1);
@@ -139,5 +184,18 @@ int main() {
             for (const Law& law : kLaws) PrintRow(clock.name, format ? "formatted" : "tight", law, Run(law, format));
     }
     pelmora::SetClock(pelmora::RealClock());
+
+    const unsigned threads = std::max(2u, std::thread::hardware_concurrency());
+    char loop[32];
+    std::snprintf(loop, sizeof loop, "%u threads", threads);
+    std::printf("\nAll threads drawing at once (lag-1 within each thread's run; \"thread 0 x 1\": the\n"
+                "correlation of the two threads' i-th values, 0 +- %.4f expected):\n",
+                2 / std::sqrt(n / threads));
+    for (const Law& law : kLaws) {
+        double cross = 0;
+        const Summary s = RunThreads(law, threads, cross);
+        PrintRow("real clock (mixed counter)", loop, law, s);
+        std::printf("%-32s %-10s %-16s thread 0 x 1: %+8.4f\n", "", "", "", cross);
+    }
     return 0;
 }
