@@ -10,6 +10,8 @@
 namespace pelmora {
 namespace {
 
+using testing::State;
+
 using testing::FakeClock;
 using testing::SeedBefore;
 
@@ -22,7 +24,7 @@ TEST(Uniform, FirstValuesFromStateZero) {
     };
     for (const auto& e : expected) {
         EXPECT_EQ(NextUniform(), e.value);
-        EXPECT_EQ(UniformSeed, e.state);
+        EXPECT_EQ(State(), e.state);
     }
 }
 
@@ -63,12 +65,12 @@ TEST(Uniform, AdvanceMatchesSingleSteps) {
         uint32_t stepped = UniformSeed;
         UniformSeed = 987654321u;
         AdvanceUniform(steps);
-        EXPECT_EQ(UniformSeed, stepped) << steps;
+        EXPECT_EQ(State(), stepped) << steps;
     }
     // The full period brings every state back.
     UniformSeed = 42;
     AdvanceUniform(1ull << 32);
-    EXPECT_EQ(UniformSeed, 42u);
+    EXPECT_EQ(State(), 42u);
 }
 
 TEST(Uniform, ReseedTakesTheLowHalfOfTheReading) {
@@ -76,7 +78,7 @@ TEST(Uniform, ReseedTakesTheLowHalfOfTheReading) {
     ScopedClock scoped(clock.Source());
     UniformSeed = 7;
     ReseedFromClock();
-    EXPECT_EQ(UniformSeed, 0x9ABCDEF0u);
+    EXPECT_EQ(State(), 0x9ABCDEF0u);
     EXPECT_EQ(clock.reads, 1);
 }
 
@@ -96,7 +98,7 @@ TEST(Uniform, RealClockGivesDifferentStatesInQuickSuccession) {
     std::set<uint32_t> states;
     for (int i = 0; i < 1000; ++i) {
         ReseedFromClock();
-        states.insert(UniformSeed);
+        states.insert(State());
     }
     EXPECT_GT(states.size(), 990u);
 }
@@ -150,12 +152,12 @@ TEST(Threads, SameCounterNeverGivesTwoThreadsTheSameReading) {
             ScopedClock scoped({&SharedCounterClock::Read, &clocks[t]});
             for (int i = 0; i < kReads; ++i) {
                 ReseedFromClock();
-                states[t].push_back(UniformSeed);
+                states[t].push_back(State());
             }
         });
     }
     for (auto& th : threads) th.join();
-    EXPECT_EQ(UniformSeed, 77u) << "the threads wrote this thread's state";
+    EXPECT_EQ(State(), 77u) << "the threads wrote this thread's state";
 
     std::set<uint64_t> all;
     for (int t = 0; t < kThreads; ++t) {
