@@ -14,6 +14,7 @@
 #include "core/rows.h"
 #include "engine/error.h"
 #include "engine/uniform.h"
+#include "tests/engine/goodness_of_fit.h"
 
 namespace {
 
@@ -54,15 +55,6 @@ const Typical kTypical[kRowCount] = {
     {2, 1, 0},      // Weibull
 };
 
-// A clock whose readings cost a few instructions: splitmix64 over a counter.
-uint64_t FakeRead(void* context) {
-    uint64_t& state = *static_cast<uint64_t*>(context);
-    uint64_t z = (state += 0x9E3779B97F4A7C15u);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-    return z ^ (z >> 31);
-}
-
 std::string Name(int row) {
     std::string name;
     for (char c : RowName(RowAt(row))) {
@@ -78,8 +70,9 @@ std::string Name(int row) {
 // some rows fail; over the billions of draws of a full run that can happen,
 // and the failure is simply counted.
 void Draw(benchmark::State& state, int row, bool fakeClock) {
-    uint64_t fakeState = 12345;
-    ScopedClock clock(fakeClock ? ClockSource{&FakeRead, &fakeState} : RealClock());
+    // A clock whose readings cost a few instructions: splitmix64 over a counter.
+    testing::MixedCounterClock fake{12345};
+    ScopedClock clock(fakeClock ? fake.Source() : RealClock());
     UniformSeed = 0;
     const Typical& t = kTypical[row];
     int64_t failures = 0;
@@ -96,8 +89,9 @@ void Draw(benchmark::State& state, int row, bool fakeClock) {
 
 // What pelmora-gen does per value, short of the write() calls.
 void DrawAndFormat(benchmark::State& state, int row, bool fakeClock) {
-    uint64_t fakeState = 12345;
-    ScopedClock clock(fakeClock ? ClockSource{&FakeRead, &fakeState} : RealClock());
+    // A clock whose readings cost a few instructions: splitmix64 over a counter.
+    testing::MixedCounterClock fake{12345};
+    ScopedClock clock(fakeClock ? fake.Source() : RealClock());
     UniformSeed = 0;
     const Typical& t = kTypical[row];
     char buffer[kFormatMax + 8];

@@ -9,21 +9,25 @@
 // values an independent sample of that law should give. For comparison the
 // same loops run with the raw, unmixed counter as the clock (the time-stamp
 // counter, and the monotonic clock's nanoseconds), which is what reseeding
-// from the counter's own low 32 bits would give.
+// from the counter's own low 32 bits would give. Last, every core draws at
+// once, each thread reading the real clock with its own index.
 
 #include <time.h>
 #include <x86intrin.h>
 
 #include <algorithm>
+#include <boost/math/distributions/exponential.hpp>
+#include <boost/math/distributions/normal.hpp>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <numbers>
+#include <thread>
 #include <vector>
 
 #include "core/rows.h"
 #include "engine/engine.h"
+#include "tests/engine/goodness_of_fit.h"
 
 namespace {
 
@@ -39,8 +43,8 @@ uint64_t ReadMonotonicNanoseconds(void*) {
     return static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
 }
 
-double NormalCdf(double x) { return 0.5 * std::erfc(-x / std::numbers::sqrt2); }
-double ExponentialCdf(double x) { return x <= 0 ? 0 : -std::expm1(-x); }
+double NormalCdf(double x) { return boost::math::cdf(boost::math::normal(), x); }
+double ExponentialCdf(double x) { return x <= 0 ? 0 : boost::math::cdf(boost::math::exponential(1), x); }
 
 struct Law {
     const char* name;
@@ -60,34 +64,18 @@ struct Summary {
     int faults;
 };
 
-// P(sqrt(n) D > t) of the Kolmogorov distribution, Stephens' correction.
-double KolmogorovPValue(double d, double n) {
-    const double t = (std::sqrt(n) + 0.12 + 0.11 / std::sqrt(n)) * d;
-    if (t < 0.3) return 1;
-    double sum = 0;
-    for (int k = 1; k <= 100; ++k) sum += (k % 2 ? 2 : -2) * std::exp(-2.0 * k * k * t * t);
-    return std::clamp(sum, 0.0, 1.0);
-}
-
 Summary Summarise(std::vector<double> x, const Law& law, int faults) {
     Summary s{};
     s.faults = faults;
     const double n = static_cast<double>(x.size());
     for (double v : x) s.mean += v;
     s.mean /= n;
-    double cov = 0;
-    for (size_t i = 0; i < x.size(); ++i) {
-        s.variance += (x[i] - s.mean) * (x[i] - s.mean);
-        if (i > 0) cov += (x[i] - s.mean) * (x[i - 1] - s.mean);
-    }
-    s.lag1 = cov / s.variance;
+    for (double v : x) s.variance += (v - s.mean) * (v - s.mean);
     s.variance /= n - 1;
-    std::sort(x.begin(), x.end());
-    for (size_t i = 0; i < x.size(); ++i) {
-        const double f = law.cdf(x[i]);
-        s.ks = std::max({s.ks, (i + 1) / n - f, f - i / n});
-    }
-    s.ksP = KolmogorovPValue(s.ks, n);
+    s.lag1 = pelmora::testing::Lag1Correlation(x);
+    const auto ks = pelmora::testing::KolmogorovSmirnov(std::move(x), law.cdf);
+    s.ks = ks.distance;
+    s.ksP = ks.p;
     return s;
 }
 
@@ -111,6 +99,49 @@ Summary Run(const Law& law, bool format) {
     }
     if (sink == 1) std::puts("");  // keeps the formatting from being optimised away
     return Summarise(std::move(x), law, faults);
+}
+
+// Every core drawing at once with the real clock, each thread with its own
+// index: the values of all threads together, and the correlation of thread
+// 0's i-th value with thread 1's i-th value. Two threads that read the same
+// counter at the same moment without their indices would start from the
+// same state and make that correlation nearly 1.
+Summary RunThreads(const Law& law, unsigned threads, double& crossCorrelation) {
+    std::vector<std::vector<double>> values(threads);
+    std::vector<int> faults(threads, 0);
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            pelmora::SetThreadIndex(t);
+            values[t].reserve(kValues / threads);
+            for (unsigned i = 0; i < kValues / threads; ++i) {
+                try {
+                    values[t].push_back(pelmora::DrawRow(law.row, law.p1, 0, 0));
+                } catch (const pelmora::Error&) {
+                    ++faults[t];
+                }
+            }
+        });
+    }
+    for (auto& w : workers) w.join();
+    const size_t pairs = std::min(values[0].size(), values[1].size());
+    double m0 = 0, m1 = 0, s00 = 0, s11 = 0, s01 = 0;
+    for (size_t i = 0; i < pairs; ++i) m0 += values[0][i], m1 += values[1][i];
+    m0 /= pairs;
+    m1 /= pairs;
+    for (size_t i = 0; i < pairs; ++i) {
+        s00 += (values[0][i] - m0) * (values[0][i] - m0);
+        s11 += (values[1][i] - m1) * (values[1][i] - m1);
+        s01 += (values[0][i] - m0) * (values[1][i] - m1);
+    }
+    crossCorrelation = s01 / std::sqrt(s00 * s11);
+    std::vector<double> all;
+    int allFaults = 0;
+    for (unsigned t = 0; t < threads; ++t) {
+        all.insert(all.end(), values[t].begin(), values[t].end());
+        allFaults += faults[t];
+    }
+    return Summarise(std::move(all), law, allFaults);
 }
 
 void PrintRow(const char* clock, const char* loop, const Law& law, const Summary& s) {
@@ -153,5 +184,18 @@ int main() {
             for (const Law& law : kLaws) PrintRow(clock.name, format ? "formatted" : "tight", law, Run(law, format));
     }
     pelmora::SetClock(pelmora::RealClock());
+
+    const unsigned threads = std::max(2u, std::thread::hardware_concurrency());
+    char loop[32];
+    std::snprintf(loop, sizeof loop, "%u threads", threads);
+    std::printf("\nAll threads drawing at once (lag-1 within each thread's run; \"thread 0 x 1\": the\n"
+                "correlation of the two threads' i-th values, 0 +- %.4f expected):\n",
+                2 / std::sqrt(n / threads));
+    for (const Law& law : kLaws) {
+        double cross = 0;
+        const Summary s = RunThreads(law, threads, cross);
+        PrintRow("real clock (mixed counter)", loop, law, s);
+        std::printf("%-32s %-10s %-16s thread 0 x 1: %+8.4f\n", "", "", "", cross);
+    }
     return 0;
 }

@@ -82,7 +82,8 @@ double DrawTriangle(double a, double b, double m) {
     if (!(b > a)) return 0.0;
     double c = ToDouble(Div(static_cast<Extended>(m) - a, static_cast<Extended>(b) - a));
     Extended u = NextUniform();
-    Extended y = u < c ? Sqrt(c * u) : 1 - Sqrt((1 - c) * (1 - u));
+    // c is stored; 1 - c, like every other step here, stays extended.
+    Extended y = u < c ? Sqrt(c * u) : 1 - Sqrt((1 - static_cast<Extended>(c)) * (1 - u));
     return ToDouble((static_cast<Extended>(b) - a) * y + a);
 }
 

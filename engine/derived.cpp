@@ -1,6 +1,7 @@
 #include "engine/derived.h"
 
 #include "engine/continuous.h"
+#include "engine/in_double.h"
 #include "engine/numeric.h"
 #include "engine/uniform.h"
 
@@ -30,10 +31,20 @@ double DrawBeta(double a, double b) {
     return ToDouble(Div(x, static_cast<Extended>(x) + y));
 }
 
+namespace {
+
+// d / 2 for a parameter, in double: a single rounding of the exact half,
+// exactly what the extended quotient gives when it is stored, at a fraction
+// of the cost of a round trip through the x87 unit.
+PELMORA_IN_DOUBLE("halving: one rounding of the exact half, the same double as the extended quotient stored")
+double Half(double d) { return d / 2; }
+
+}  // namespace
+
 // Built on the beta row: the degrees of freedom scale the construction and
 // cancel out of the value, which is E1 / E2.
 double DrawF(double d1, double d2) {
-    double b = DrawBeta(d1 / 2, d2 / 2);
+    double b = DrawBeta(Half(d1), Half(d2));
     return ToDouble(Div(static_cast<Extended>(d2) * b, (1 - static_cast<Extended>(b)) * d1));
 }
 

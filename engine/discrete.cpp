@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/in_double.h"
 #include "engine/numeric.h"
 #include "engine/uniform.h"
 
@@ -58,12 +59,14 @@ int32_t DrawNegativeBinomial(int32_t r, double p) {
 namespace {
 
 // ln k! for the transformed-rejection test below.
+PELMORA_IN_DOUBLE("serves only the transformed rejection below")
 double LogFactorial(double k) { return std::lgamma(k + 1.0); }
 
 // Hormann's transformed rejection with squeeze (PTRS, 1993), for means
 // where e^-lambda is no longer a positive double and the product method
 // could never end. It continues the uniform stream like the product method,
 // costs about 1.2 candidates of two uniforms each, and is exact.
+PELMORA_IN_DOUBLE("runs only where e^-lambda is 0 as a double: the product method never ends, so there is no result to match")
 int32_t PoissonTransformedRejection(double lambda) {
     const double slam = std::sqrt(lambda);
     const double loglam = std::log(lambda);

@@ -4,14 +4,11 @@
 #include <cstdint>
 
 #include "engine/continuous.h"
+#include "engine/in_double.h"
 #include "engine/numeric.h"
 #include "engine/uniform.h"
 
 namespace pelmora {
-
-namespace detail {
-bool gammaFastAcceptance = true;
-}  // namespace detail
 
 namespace {
 
@@ -25,8 +22,8 @@ constexpr double kMargin = 1e-12;
 
 enum class Verdict { Accept, Reject, Undecided };
 
+PELMORA_IN_DOUBLE("a pre-test: it decides only when the sides differ by 1e-12 relative, far beyond double rounding")
 Verdict Compare(double lhs, double rhs, double scale) {
-    if (!detail::gammaFastAcceptance) return Verdict::Undecided;
     if (!std::isfinite(lhs) || !std::isfinite(rhs) || !std::isfinite(scale)) return Verdict::Undecided;
     double margin = kMargin * scale + 1e-300;
     if (lhs < rhs - margin) return Verdict::Accept;
@@ -35,30 +32,49 @@ Verdict Compare(double lhs, double rhs, double scale) {
 }
 
 // ln z <= 2 (b ln(x / b) - y), for z > 0 and x, b > 0.
-bool AcceptLogTest(double z, double x, double b, double y) {
-    if (z > 0) {
-        double lhs = std::log(z);
-        double bl = b * std::log(x / b);
-        double rhs = 2 * (bl - y);
-        Verdict verdict = Compare(lhs, rhs, std::fabs(lhs) + 2 * (std::fabs(bl) + std::fabs(y) + b) + 1);
+PELMORA_IN_DOUBLE("a pre-test: Compare leaves every near-tie to the extended test")
+Verdict PreTestLog(double z, double x, double b, double y) {
+    if (!(z > 0)) return Verdict::Undecided;
+    double lhs = std::log(z);
+    double bl = b * std::log(x / b);
+    double rhs = 2 * (bl - y);
+    return Compare(lhs, rhs, std::fabs(lhs) + 2 * (std::fabs(bl) + std::fabs(y) + b) + 1);
+}
+
+// v <= e^-x
+PELMORA_IN_DOUBLE("a pre-test: Compare leaves every near-tie to the extended test")
+Verdict PreTestExp(double v, double x) {
+    double e = std::exp(-x);
+    return Compare(v, e, e);
+}
+
+// v <= y^(shape - 1), for y > 0.
+PELMORA_IN_DOUBLE("a pre-test: Compare leaves every near-tie to the extended test")
+Verdict PreTestPower(double v, double y, double shape) {
+    if (!(y > 0)) return Verdict::Undecided;
+    double p = std::pow(y, shape - 1.0);
+    return Compare(v, p, p * (1 + std::fabs(std::log(y))));
+}
+
+bool AcceptLogTest(double z, double x, double b, double y, GammaAcceptance acceptance) {
+    if (acceptance == GammaAcceptance::PreTested) {
+        Verdict verdict = PreTestLog(z, x, b, y);
         if (verdict != Verdict::Undecided) return verdict == Verdict::Accept;
     }
     return Ln(z) <= 2 * (b * Ln(Div(x, b)) - y);
 }
 
-// v <= e^-x
-bool AcceptExpTest(double v, double x) {
-    double e = std::exp(-x);
-    Verdict verdict = Compare(v, e, e);
-    if (verdict != Verdict::Undecided) return verdict == Verdict::Accept;
+bool AcceptExpTest(double v, double x, GammaAcceptance acceptance) {
+    if (acceptance == GammaAcceptance::PreTested) {
+        Verdict verdict = PreTestExp(v, x);
+        if (verdict != Verdict::Undecided) return verdict == Verdict::Accept;
+    }
     return v <= Exp(-static_cast<Extended>(x));
 }
 
-// v <= y^(shape - 1), for y > 0.
-bool AcceptPowerTest(double v, double y, double shape) {
-    if (y > 0) {
-        double p = std::pow(y, shape - 1.0);
-        Verdict verdict = Compare(v, p, p * (1 + std::fabs(std::log(y))));
+bool AcceptPowerTest(double v, double y, double shape, GammaAcceptance acceptance) {
+    if (acceptance == GammaAcceptance::PreTested) {
+        Verdict verdict = PreTestPower(v, y, shape);
         if (verdict != Verdict::Undecided) return verdict == Verdict::Accept;
     }
     return v <= Power(y, shape - 1.0L);
@@ -67,7 +83,7 @@ bool AcceptPowerTest(double v, double y, double shape) {
 // Shape above 1: Best's rejection method XG (Best, 1978). Every named
 // quantity is stored as a double; the right-hand sides of the two
 // acceptance tests stay in extended precision.
-double GammaBest1978(double shape) {
+double GammaBest1978(double shape, GammaAcceptance acceptance) {
     const double b = ToDouble(shape - 1.0L);
     const double c = ToDouble(3 * static_cast<Extended>(shape) - 0.75L);
     for (;;) {
@@ -85,7 +101,7 @@ double GammaBest1978(double shape) {
         // step 7: the cheap squeeze
         if (1 - Div(2.0L * y * y, x) >= z) return x;
         // step 8: the full test
-        if (AcceptLogTest(z, x, b, y)) return x;
+        if (AcceptLogTest(z, x, b, y, acceptance)) return x;
         // step 9: reject
     }
 }
@@ -96,7 +112,7 @@ double GammaBest1978(double shape) {
 // bounded, and running out of candidates is reported rather than hanging.
 constexpr int64_t kMaxCandidates = 10'000'000;
 
-double GammaBest1983(double shape) {
+double GammaBest1983(double shape, GammaAcceptance acceptance) {
     const double t = ToDouble(0.75L * Sqrt(1 - static_cast<Extended>(shape)) + 0.07L);
     const double b = ToDouble(Exp(-static_cast<Extended>(t)) * shape / t + 1);
     const double r = ToDouble(Div(1, shape));
@@ -110,13 +126,13 @@ double GammaBest1983(double shape) {
             // step 3: the part below 1, x = p^(1/shape) t
             const double x = ToDouble(Mul(Power(p, r), t));
             if (v <= Div(2.0L - x, 2.0L + x)) return x;
-            if (AcceptExpTest(v, x)) return x;
+            if (AcceptExpTest(v, x, acceptance)) return x;
         } else {
             // step 4: the exponential tail
             const double x = ToDouble(-Ln(static_cast<Extended>(r) * t * (b - static_cast<Extended>(p))));
             const double y = ToDouble(Div(x, t));
             if (v * ((shape + static_cast<Extended>(y)) - static_cast<Extended>(shape) * y) <= 1) return x;
-            if (AcceptPowerTest(v, y, shape)) return x;
+            if (AcceptPowerTest(v, y, shape, acceptance)) return x;
         }
     }
     throw Error("Gamma shape too far below 0: no value accepted");
@@ -124,10 +140,12 @@ double GammaBest1983(double shape) {
 
 }  // namespace
 
-double DrawGamma(double shape, double scale) {
-    if (shape > 1) return ToDouble(static_cast<Extended>(scale) * GammaBest1978(shape));
+double DrawGammaWith(double shape, double scale, GammaAcceptance acceptance) {
+    if (shape > 1) return ToDouble(static_cast<Extended>(scale) * GammaBest1978(shape, acceptance));
     if (shape == 1) return DrawExponential(ToDouble(Div(1, scale)));
-    return ToDouble(static_cast<Extended>(scale) * GammaBest1983(shape));
+    return ToDouble(static_cast<Extended>(scale) * GammaBest1983(shape, acceptance));
 }
+
+double DrawGamma(double shape, double scale) { return DrawGammaWith(shape, scale, GammaAcceptance::PreTested); }
 
 }  // namespace pelmora

@@ -27,6 +27,13 @@ struct FakeClock {
     ClockSource Source() { return {&FakeClock::Read, this}; }
 };
 
+// The calling thread's state, as a value. Tests compare this rather than
+// UniformSeed itself: GCC's UndefinedBehaviorSanitizer checks a reference
+// bound to a thread_local for null with the flags of an add that the linker
+// rewrites into a lea, and then reports a null reference now and then
+// (gtest's EXPECT_EQ binds references).
+inline uint32_t State() { return UniformSeed; }
+
 // The state whose successor is `target`: s * 134775813 + 1 = target (mod 2^32).
 inline uint32_t SeedBefore(uint32_t target) {
     uint32_t inv = kMultiplier;  // Newton's iteration for the inverse modulo 2^32

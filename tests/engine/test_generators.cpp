@@ -12,6 +12,8 @@
 namespace pelmora {
 namespace {
 
+using testing::State;
+
 using testing::FakeClock;
 using testing::FaultOf;
 using testing::SeedBefore;
@@ -115,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Generators, Reseeding, ::testing::ValuesIn(kReseedCases
 TEST(Gamma, ShapeAboveOneWorkedExample) {
     UniformSeed = 0;
     EXPECT_NEAR(DrawGamma(2, 1), 3.39166, 0.000005);
-    EXPECT_EQ(UniformSeed, 870078620u);
+    EXPECT_EQ(State(), 870078620u);
     EXPECT_NEAR(DrawGamma(2, 1), 0.108459, 0.0000005);
     EXPECT_NEAR(DrawGamma(2, 1), 0.394419, 0.0000005);
 }
@@ -128,23 +130,21 @@ TEST(Gamma, ShapeBelowOneWorkedExample) {
     EXPECT_EQ(StepsBetween(0, UniformSeed), 6);  // one candidate each
 }
 
-TEST(Gamma, FastAcceptanceDecidesExactlyAsTheExtendedTests) {
-    // The double-precision shortcut in the acceptance tests must never change
-    // a decision: the same seed gives the same values and the same final
-    // state with and without it.
+TEST(Gamma, PreTestsDecideExactlyAsTheExtendedTests) {
+    // The double-precision pre-tests must never change a decision: the same
+    // seed gives the same values and the same final state with and without
+    // them.
     for (double shape : {1.0000001, 1.5, 2.0, 7.5, 1e6, 0.999, 0.5, 0.3, 0.01, -0.5, -3.0}) {
-        std::vector<double> fast, exact;
-        uint32_t fastState = 0, exactState = 0;
-        for (bool useFast : {true, false}) {
-            detail::gammaFastAcceptance = useFast;
+        std::vector<double> values[2];
+        uint32_t states[2];
+        for (GammaAcceptance acceptance : {GammaAcceptance::PreTested, GammaAcceptance::ExtendedOnly}) {
+            const int i = acceptance == GammaAcceptance::PreTested ? 0 : 1;
             UniformSeed = 20240611u;
-            auto& out = useFast ? fast : exact;
-            for (int i = 0; i < 20000; ++i) out.push_back(DrawGamma(shape, 1.25));
-            (useFast ? fastState : exactState) = UniformSeed;
+            for (int k = 0; k < 20000; ++k) values[i].push_back(DrawGammaWith(shape, 1.25, acceptance));
+            states[i] = UniformSeed;
         }
-        detail::gammaFastAcceptance = true;
-        EXPECT_EQ(fast, exact) << shape;
-        EXPECT_EQ(fastState, exactState) << shape;
+        EXPECT_EQ(values[0], values[1]) << shape;
+        EXPECT_EQ(states[0], states[1]) << shape;
     }
 }
 
@@ -170,14 +170,14 @@ TEST(Gamma, ShapeOneIsTheExponentialWithRateOneOverScale) {
 TEST(Gamma, Failures) {
     UniformSeed = 5;
     EXPECT_EQ(FaultOf([] { DrawGamma(0, 1); }), kDivisionByZero);
-    EXPECT_EQ(UniformSeed, 5u);  // before any uniform is drawn
+    EXPECT_EQ(State(), 5u);  // before any uniform is drawn
     FakeClock clock{1, 0};
     ScopedClock scoped(clock.Source());
     EXPECT_EQ(FaultOf([] { DrawGamma(1, 0); }), kDivisionByZero);
     EXPECT_EQ(clock.reads, 0);  // before the exponential generator is called
     UniformSeed = kStateBeforeZero;  // method A with u exactly 0
     EXPECT_EQ(FaultOf([] { DrawGamma(2, 1); }), kDivisionByZero);
-    EXPECT_EQ(UniformSeed, 1u);  // u and v drawn
+    EXPECT_EQ(State(), 1u);  // u and v drawn
     UniformSeed = kStateBeforeZero;  // method C with a negative shape and u exactly 0
     EXPECT_EQ(FaultOf([] { DrawGamma(-1, 1); }), kDivisionByZero);
     UniformSeed = kStateBeforeZero;  // method C with u = 0 accepts x = 0
@@ -230,6 +230,27 @@ TEST(Continuous, ValuesAtChosenUniforms) {
     EXPECT_NEAR(DrawLaplace(1), -std::log1p(-0x1p-32), 1e-25);
 }
 
+// The n-th value of the Triangle row from the initial state, against values
+// computed offline with an exact model of the arithmetic (Python fractions,
+// every operation rounded to a 64-bit significand, c and the result to
+// double). Each row is one where evaluating the step in double precision
+// gives a different double.
+TEST(Continuous, TriangleExactValues) {
+    const struct { const char* name; double a, b, m; int nth; double expected; } cases[] = {
+        // 1 - c and (1 - c)(1 - U) extended; in double it is 3.51798836562876
+        {"UpperBranch", 0, 10, 2, 12, 0x1.c24d71590ac1cp+1},  // 3.51798836562877
+        {"UpperBranchUnitInterval", 0, 1, 0.3, 18, 0x1.56dad9c2aa1c5p-2},
+        // c U extended; in double it is 1.8034736002639713
+        {"LowerBranch", 0, 10, 2, 25, 0x1.cdb0722455485p+0},
+    };
+    for (const auto& c : cases) {
+        UniformSeed = 0;
+        double v = 0;
+        for (int i = 0; i < c.nth; ++i) v = DrawTriangle(c.a, c.b, c.m);
+        EXPECT_EQ(v, c.expected) << c.name;
+    }
+}
+
 TEST(Continuous, NormalFamiliesWithZeroDeviation) {
     FakeClock clock{1000, 13};
     ScopedClock scoped(clock.Source());
@@ -254,7 +275,7 @@ TEST(Continuous, UniformZeroFaults) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FaultOf(c.draw), c.message) << c.name;
-        EXPECT_EQ(UniformSeed, c.name == std::string("Erlang") ? 134775814u : 0u) << c.name;
+        EXPECT_EQ(State(), c.name == std::string("Erlang") ? 134775814u : 0u) << c.name;
     }
     clock.next = SeedBefore(kStateBeforeZero);  // U1 then U2 = 0
     EXPECT_EQ(FaultOf([] { DrawStandardNormal(); }), kDivisionByZero);
@@ -330,7 +351,7 @@ TEST(Discrete, PoissonEdges) {
     EXPECT_EQ(DrawPoisson(0), 0);
     EXPECT_EQ(DrawPoisson(-5), 0);
     EXPECT_EQ(DrawPoisson(-709), 0);
-    EXPECT_EQ(UniformSeed, 3698175007u);  // one uniform each: three steps from 0
+    EXPECT_EQ(State(), 3698175007u);  // one uniform each: three steps from 0
     EXPECT_EQ(FaultOf([] { DrawPoisson(-710); }), kOverflow);
     // Beyond about 745.13 e^-lambda is 0 as a double; the draw must still end.
     for (double lambda : {745.2, 1000.0, 1e6, 2e9}) {
@@ -362,7 +383,7 @@ TEST(Derived, ErlangUnderflowSkipsAheadExactly) {
     AdvanceUniform(100000);
     uint32_t expected = UniformSeed;
     EXPECT_EQ(FaultOf([] { DrawErlang(100000, 1); }), kDivisionByZero);
-    EXPECT_EQ(UniformSeed, expected);
+    EXPECT_EQ(State(), expected);
     EXPECT_EQ(FaultOf([] { DrawErlang(2147483647, 1); }), kDivisionByZero);
 }
 

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
+#include <vector>
 
 #include "engine/engine.h"
 #include "fake_clock.h"
 
 namespace pelmora {
 namespace {
+
+using testing::State;
 
 using testing::FakeClock;
 using testing::SeedBefore;
@@ -20,7 +24,7 @@ TEST(Uniform, FirstValuesFromStateZero) {
     };
     for (const auto& e : expected) {
         EXPECT_EQ(NextUniform(), e.value);
-        EXPECT_EQ(UniformSeed, e.state);
+        EXPECT_EQ(State(), e.state);
     }
 }
 
@@ -61,12 +65,12 @@ TEST(Uniform, AdvanceMatchesSingleSteps) {
         uint32_t stepped = UniformSeed;
         UniformSeed = 987654321u;
         AdvanceUniform(steps);
-        EXPECT_EQ(UniformSeed, stepped) << steps;
+        EXPECT_EQ(State(), stepped) << steps;
     }
     // The full period brings every state back.
     UniformSeed = 42;
     AdvanceUniform(1ull << 32);
-    EXPECT_EQ(UniformSeed, 42u);
+    EXPECT_EQ(State(), 42u);
 }
 
 TEST(Uniform, ReseedTakesTheLowHalfOfTheReading) {
@@ -74,7 +78,7 @@ TEST(Uniform, ReseedTakesTheLowHalfOfTheReading) {
     ScopedClock scoped(clock.Source());
     UniformSeed = 7;
     ReseedFromClock();
-    EXPECT_EQ(UniformSeed, 0x9ABCDEF0u);
+    EXPECT_EQ(State(), 0x9ABCDEF0u);
     EXPECT_EQ(clock.reads, 1);
 }
 
@@ -94,9 +98,80 @@ TEST(Uniform, RealClockGivesDifferentStatesInQuickSuccession) {
     std::set<uint32_t> states;
     for (int i = 0; i < 1000; ++i) {
         ReseedFromClock();
-        states.insert(UniformSeed);
+        states.insert(State());
     }
     EXPECT_GT(states.size(), 990u);
+}
+
+// ---------------------------------------------------------------------------
+// Threads: each has its own state and clock, and its index goes into the real
+// clock's reading.
+
+TEST(Threads, IndexGoesBitReversedIntoTheTopOfTheCount) {
+    const struct { uint32_t index; uint64_t bits; } cases[] = {
+        {0, 0},  // the reading of a program with one thread
+        {1, 1ull << 63},
+        {2, 1ull << 62},
+        {3, 3ull << 62},
+        {0x80000000u, 1ull << 32},
+    };
+    std::thread([&] {
+        for (const auto& c : cases) {
+            SetThreadIndex(c.index);
+            EXPECT_EQ(ThreadIndex(), c.index);
+            for (uint64_t count : {0ull, 12345ull, 0x00001D2C8F3A5B10ull}) {
+                EXPECT_EQ(RealClockReading(true, count, 0), MixReading(count ^ c.bits)) << c.index;
+                EXPECT_EQ(RealClockReading(false, 0, 5000), MixReading(5000 ^ c.bits)) << c.index;
+            }
+        }
+    }).join();
+    EXPECT_EQ(ThreadIndex(), 0u) << "another thread's index leaked into this one";
+}
+
+// Eight threads read the same counter values at once, each through its own
+// clock; no two readings may be equal, and for one counter value no two
+// threads may start from the same state.
+TEST(Threads, SameCounterNeverGivesTwoThreadsTheSameReading) {
+    constexpr int kThreads = 8, kReads = 20000;
+    struct SharedCounterClock {
+        uint64_t counter = 0x00001D2C8F3A5B10ull;
+        std::vector<uint64_t> readings;
+        static uint64_t Read(void* self) {
+            auto* c = static_cast<SharedCounterClock*>(self);
+            c->readings.push_back(RealClockReading(true, c->counter++, 0));
+            return c->readings.back();
+        }
+    };
+    std::vector<SharedCounterClock> clocks(kThreads);
+    std::vector<std::vector<uint32_t>> states(kThreads);
+    UniformSeed = 77;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &clocks, &states] {
+            SetThreadIndex(t);
+            ScopedClock scoped({&SharedCounterClock::Read, &clocks[t]});
+            for (int i = 0; i < kReads; ++i) {
+                ReseedFromClock();
+                states[t].push_back(State());
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(State(), 77u) << "the threads wrote this thread's state";
+
+    std::set<uint64_t> all;
+    for (int t = 0; t < kThreads; ++t) {
+        ASSERT_EQ(clocks[t].readings.size(), static_cast<size_t>(kReads)) << "thread " << t << " read another clock";
+        all.insert(clocks[t].readings.begin(), clocks[t].readings.end());
+        for (int i = 0; i < kReads; ++i) ASSERT_EQ(states[t][i], static_cast<uint32_t>(clocks[t].readings[i]));
+    }
+    EXPECT_EQ(all.size(), static_cast<size_t>(kThreads) * kReads);
+    EXPECT_EQ(clocks[0].readings[0], MixReading(0x00001D2C8F3A5B10ull)) << "thread 0 reads as a single thread does";
+    for (int i = 0; i < kReads; ++i) {
+        std::set<uint32_t> startStates;
+        for (int t = 0; t < kThreads; ++t) startStates.insert(states[t][i]);
+        ASSERT_EQ(startStates.size(), static_cast<size_t>(kThreads)) << "counter value " << i;
+    }
 }
 
 TEST(ContinuousUniform, Examples) {
