@@ -21,7 +21,7 @@ QFont ArialFont(bool bold = false, bool italic = false);
 // The windows' default font: MS Sans Serif of 11 pixels, or the closest sans face.
 QFont DefaultFont();
 
-// The program's icon: a bell curve on the background gradient.
+// The program's icon: a histogram under a bell curve on the background gradient.
 QIcon ProgramIcon();
 
 // Sets `role` to `colour` for the enabled states only, so that a disabled
