@@ -7,7 +7,11 @@ set(CPACK_PACKAGE_VENDOR "The Pelmora developers")
 set(CPACK_PACKAGE_CONTACT "The Pelmora developers <developers@pelmora.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "random numbers from 27 probability distributions")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Pelmora draws random numbers from 27 probability distributions, among them Beta, Binomial, Gamma, Gauss Normal, Poisson, Student's T, Weibull and the noncentral Chi-square, F and T distributions. The window program pelmora shows each distribution's formula and its parameters; the command-line tool pelmora-gen draws the same values for scripts, reproducibly with a seed.")
+    "Pelmora draws random numbers from 27 probability distributions, among
+them Beta, Binomial, Gamma, Gauss Normal, Poisson, Student's T, Weibull and
+the noncentral Chi-square, F and T distributions. The window program pelmora
+shows each distribution's formula and its parameters; the command-line tool
+pelmora-gen draws the same values for scripts, reproducibly with a seed.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

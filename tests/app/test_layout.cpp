@@ -2,11 +2,13 @@
 // as in the build folder, or, where that folder does not exist, the installed
 // share/pelmora/pic; the error box names the file it tried. Run by the
 // package test with PELMORA_UNPACKED set, it also checks an unpacked .deb.
+// Also the window icon, which comes with the install layout's icons.
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "support.h"
 
@@ -80,6 +82,14 @@ private Q_SLOTS:
             QCOMPARE(errors.texts, QStringList());
             QCOMPARE(f.Image2->picture().size(), PictureSize(kGamma));
         }
+    }
+
+    // The window icon is the installed application icon, built in at each size.
+    void windowIcon() {
+        Window w(pictures);
+        QList<QSize> sizes = w.form1->windowIcon().availableSizes();
+        std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
+        QCOMPARE(sizes, (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
     }
 
     // The files of an unpacked package, as dpkg-deb -x leaves them.
