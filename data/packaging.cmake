@@ -23,4 +23,9 @@ if(PELMORA_GUI)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
 endif()
+# The sanitizer build builds only what its tests need (test-programs, which
+# holds everything installed); packaging there must not build the rest first.
+if(PELMORA_SANITIZE)
+  set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+endif()
 include(CPack)
