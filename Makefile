@@ -3,15 +3,15 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps configure build test run bench quality screenshot asan fuzz fuzz-build fuzz-ci memcheck clean format
+.PHONY: all deps configure build test run run-deps run-build deb bench quality screenshot asan fuzz fuzz-build fuzz-ci memcheck clean format
 
 all: build
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps test
 
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DPELMORA_TESTS=ON -DPELMORA_BENCH=ON >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -19,10 +19,30 @@ build: configure
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-run: build
-	@if [ -x $(BUILD)/app/pelmora ]; then exec $(BUILD)/app/pelmora; \
-	 else echo "The window program is not built yet; running the command-line tool:"; \
-	      $(BUILD)/cli/pelmora-gen --seed 1 -n 10 gamma 2 3; fi
+# The window alone: only what building and running it needs is installed,
+# and only the two programs and the pictures are built.
+run-deps:
+	@scripts/install-deps run
+
+run-build: run-deps
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DPELMORA_TESTS=OFF -DPELMORA_BENCH=OFF >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target pelmora pelmora-gen
+
+run: run-build
+	@exec $(BUILD)/app/pelmora
+
+# A Debian package (build-deb/pelmora_VERSION_amd64.deb), from a build of
+# its own that installs under /usr.
+deb:
+	@scripts/install-deps deb
+	@cmake -S . -B build-deb $(CMAKE_FLAGS) -DCMAKE_INSTALL_PREFIX=/usr -DPELMORA_TESTS=OFF -DPELMORA_BENCH=OFF >/dev/null
+	@cmake --build build-deb -j $(JOBS)
+	@cd build-deb && cpack -G DEB
+	@ls -l build-deb/pelmora_*.deb
+
+# clang-format over the C++ sources, in place (.clang-format holds the style).
+format:
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done; \
@@ -60,4 +80,4 @@ memcheck: deps
 	scripts/memcheck
 
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz build-memcheck
+	rm -rf $(BUILD) build-asan build-fuzz build-memcheck build-deb

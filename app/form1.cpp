@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -336,7 +337,16 @@ void TForm1::ReadDecimalSeparator() {
     DecimalSeparator = separator.isEmpty() ? std::string(".") : separator.toStdString();
 }
 
-QString TForm1::PictureFolder() const { return ExeFolder + QStringLiteral("/pic"); }
+QString TForm1::PictureFolder() const {
+    const QString beside = ExeFolder + QStringLiteral("/pic");
+    if (QFileInfo(beside).isDir()) return beside;
+    const QString installed = InstalledPictureFolder();
+    return QFileInfo(installed).isDir() ? installed : beside;
+}
+
+QString TForm1::InstalledPictureFolder() const {
+    return QDir::cleanPath(ExeFolder + QStringLiteral(PELMORA_PICTURES_FROM_BINDIR));
+}
 
 std::string TForm1::PaneText() const { return RichEdit1->toPlainText().toStdString(); }
 

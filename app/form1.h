@@ -69,7 +69,7 @@ public:
     pelmora::app::TImageList ImageList1;
 
     // The folder of the executable, with its trailing separator; the
-    // pictures are looked for in its "/pic".
+    // pictures are looked for from there (PictureFolder).
     QString ExeFolder;
     // The decimal separator of the user's regional settings, "." when there is none.
     std::string DecimalSeparator;
@@ -96,8 +96,14 @@ public:
     void Register1Click(QObject* Sender);
 
     // The picture folder: ExeFolder followed by "/pic" (so the path holds a
-    // doubled separator, which the file system accepts).
+    // doubled separator, which the file system accepts), as in the build
+    // folder; where that folder does not exist but InstalledPictureFolder()
+    // does, as after an install, that one.
     QString PictureFolder() const;
+    // The installed pictures: share/pelmora/pic of the installation, found
+    // from the executable's folder (bin/), so an unpacked or moved
+    // installation finds them too.
+    QString InstalledPictureFolder() const;
     // The pane's lines, each ended by "\n".
     std::string PaneText() const;
     // Reads the decimal separator again from the regional settings.

@@ -2,13 +2,9 @@
 
 #include <QApplication>
 #include <QPainter>
-#include <QPainterPath>
 #include <QProxyStyle>
 #include <QStyleOptionGroupBox>
 #include <qdrawutil.h>
-#include <cmath>
-
-#include "app/gradient.h"
 
 namespace pelmora::app {
 
@@ -104,27 +100,12 @@ QFont DefaultFont() {
 }
 
 QIcon ProgramIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(QRect(1, 1, 30, 30), GradientBitmap());
-    p.setPen(QPen(kMaroon, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(1.5, 1.5, 29, 29));
-    QPainterPath curve;
-    for (int x = 0; x <= 26; ++x) {
-        double z = (x - 13) / 4.5;
-        QPointF point(3 + x, 27 - 21 * std::exp(-z * z / 2));
-        if (x == 0)
-            curve.moveTo(point);
-        else
-            curve.lineTo(point);
-    }
-    p.setPen(QPen(kPurple, 2.2));
-    p.drawPath(curve);
-    return QIcon(pixmap);
+    // The installed application icon (data/org.pelmora.Pelmora.svg),
+    // rendered at build time at each size and built into the program.
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/pelmora/icons/%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {

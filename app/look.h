@@ -33,7 +33,7 @@ void UseLook();
 void SetKeyboardCues(bool shown);
 bool KeyboardCues();
 
-// The program's icon: a bell curve on the background gradient.
+// The program's icon: a histogram under a bell curve on the background gradient.
 QIcon ProgramIcon();
 
 // Sets `role` to `colour` for the enabled states only, so that a disabled

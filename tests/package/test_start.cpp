@@ -1,0 +1,88 @@
+// The window program started without a display, and with --help and
+// --version (which need none): a fresh process each time, with the
+// environment the case gives.
+
+#include <gtest/gtest.h>
+
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kBinary = PELMORA;
+
+const std::string kNoDisplay =
+    "pelmora: no usable display (X11 or Wayland) to open the window on; pelmora-gen draws the same values "
+    "on the command line\n";
+
+struct StartCase {
+    const char* name;
+    std::vector<std::string> env;  // the whole environment
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // the start of standard output
+    std::string err;  // standard error, whole
+};
+
+std::string ReadAll(int fd) {
+    std::string text;
+    ::lseek(fd, 0, SEEK_SET);
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+    return text;
+}
+
+class Start : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(Start, SaysWhatItCanDo) {
+    const StartCase& c = GetParam();
+    int out = ::memfd_create("out", 0);
+    int err = ::memfd_create("err", 0);
+    std::vector<char*> argv{const_cast<char*>(kBinary)};
+    for (const std::string& a : c.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& e : c.env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::execve(kBinary, argv.data(), envp.data());
+        ::_exit(127);
+    }
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    ASSERT_TRUE(WIFEXITED(wstatus)) << "ended by signal " << WTERMSIG(wstatus);
+    EXPECT_EQ(WEXITSTATUS(wstatus), c.status);
+    EXPECT_EQ(ReadAll(out).substr(0, c.out.size()), c.out);
+    EXPECT_EQ(ReadAll(err), c.err);
+    ::close(out);
+    ::close(err);
+}
+
+const std::string kHome = "HOME=/nonexistent";
+
+INSTANTIATE_TEST_SUITE_P(
+    Pelmora, Start,
+    ::testing::Values(
+        StartCase{"NoDisplayAtAll", {kHome}, {}, 1, "", kNoDisplay},
+        StartCase{"X11DisplayThatIsNotThere", {kHome, "QT_QPA_PLATFORM=xcb", "DISPLAY=:4095"}, {}, 1, "", kNoDisplay},
+        StartCase{"WaylandDisplayThatIsNotThere",
+                  {kHome, "QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=pelmora-none", "XDG_RUNTIME_DIR=/nonexistent"},
+                  {},
+                  1,
+                  "",
+                  kNoDisplay},
+        StartCase{"NoSuchPlatform", {kHome, "QT_QPA_PLATFORM=nowhere"}, {}, 1, "", kNoDisplay},
+        StartCase{"VersionWithoutDisplay", {kHome}, {"--version"}, 0, std::string("pelmora ") + PELMORA_VERSION + "\n",
+                  ""},
+        StartCase{"HelpWithoutDisplay", {kHome}, {"--help"}, 0, "Usage: pelmora [--help | --version]\n", ""},
+        StartCase{"HelpAfterQtOptions", {kHome}, {"-platform", "offscreen", "-h"}, 0, "Usage: pelmora", ""}),
+    [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
