@@ -1,8 +1,11 @@
-// The general format against snprintf("%.15g") on the same doubles, and the
-// conversion of typical field texts.
+// The general format against the library routes on the same doubles:
+// snprintf("%.15g"), which rounds once and so is not the format, and
+// std::to_chars to 18 digits followed by the rounding to 15 and the layout,
+// which is; and the conversion of typical field texts.
 
 #include <benchmark/benchmark.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -83,7 +86,77 @@ void BM_Snprintf15g(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+// The format by way of the library: std::to_chars to 18 significant digits,
+// then the digit string rounded to 15 and laid out as FormatGeneral does.
+std::size_t ToCharsRound15(double x, char* out) {
+    if (x == 0) {
+        out[0] = '0';
+        return 1;
+    }
+    char buf[40];
+    std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific, 17);
+    char d[18];
+    d[0] = buf[0];
+    std::memcpy(d + 1, buf + 2, 17);
+    int E = std::atoi(buf + 20) + 1;  // |x| = 0.d1d2... * 10^E
+    int k = 15;
+    if (d[15] >= '5') {
+        int i = 14;
+        while (i >= 0 && d[i] == '9') d[i--] = '0';
+        if (i < 0) {
+            d[0] = '1';
+            ++E;
+        } else {
+            ++d[i];
+        }
+    }
+    while (k > 1 && d[k - 1] == '0') --k;
+    char* p = out;
+    if (x < 0) *p++ = '-';
+    if (E >= -3 && E <= 15) {
+        if (E <= 0) {
+            *p++ = '0';
+            *p++ = '.';
+            for (int i = 0; i < -E; ++i) *p++ = '0';
+            std::memcpy(p, d, static_cast<std::size_t>(k));
+            p += k;
+        } else {
+            for (int i = 0; i < E; ++i) *p++ = i < k ? d[i] : '0';
+            if (k > E) {
+                *p++ = '.';
+                std::memcpy(p, d + E, static_cast<std::size_t>(k - E));
+                p += k - E;
+            }
+        }
+    } else {
+        *p++ = d[0];
+        if (k > 1) {
+            *p++ = '.';
+            std::memcpy(p, d + 1, static_cast<std::size_t>(k - 1));
+            p += k - 1;
+        }
+        *p++ = 'E';
+        p = std::to_chars(p, p + 8, E - 1).ptr;
+    }
+    return static_cast<std::size_t>(p - out);
+}
+
+template <const std::vector<double>& (*Values)()>
+void BM_ToCharsRound15(benchmark::State& state) {
+    const auto& v = Values();
+    char buf[64];
+    std::size_t i = 0;
+    for (auto _ : state) {
+        std::size_t n = ToCharsRound15(v[i++ % kValues], buf);
+        benchmark::DoNotOptimize(n);
+        benchmark::DoNotOptimize(buf);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
 BENCHMARK(BM_FormatGeneral<MixedValues>)->Name("FormatGeneral/mixed");
+BENCHMARK(BM_ToCharsRound15<MixedValues>)->Name("to_chars+round15/mixed");
+BENCHMARK(BM_ToCharsRound15<GeneratorValues>)->Name("to_chars+round15/generator");
 BENCHMARK(BM_Snprintf15g<MixedValues>)->Name("snprintf%.15g/mixed");
 BENCHMARK(BM_FormatGeneral<GeneratorValues>)->Name("FormatGeneral/generator");
 BENCHMARK(BM_Snprintf15g<GeneratorValues>)->Name("snprintf%.15g/generator");

@@ -1,6 +1,7 @@
 #pragma once
-// Number texts: the conversion of a field's text to a real, and the general
-// format in which every value is written (15 significant digits).
+// Number texts: the conversion of a field's text to a real (text_to_real.cpp),
+// and the general format in which every value is written, 15 significant
+// digits (format_general.cpp).
 
 #include <cstddef>
 #include <string>
@@ -22,6 +23,9 @@ namespace pelmora {
 // whole text. An empty `sep` stands for ".". The caller stores the result as
 // a double (ToDouble, which fails for "1e400") or truncates it (TruncToInt).
 Extended TextToReal(std::string_view text, std::string_view sep = ".");
+
+// An empty separator (regional settings without one) stands for ".".
+inline std::string_view EffectiveSeparator(std::string_view sep) { return sep.empty() ? std::string_view(".") : sep; }
 
 // "'<text>' is not a valid floating point value"
 std::string InvalidRealMessage(std::string_view text);

@@ -2,9 +2,9 @@
 // the decimal separator).
 //
 // Checked for every input:
-// - the text matches a slow reference written straight from the rules of
-//   the format on top of glibc's printf, which prints the exact binary value
-//   correctly rounded to 18 significant digits;
+// - the text matches the slow reference of tests/format_reference.h, the
+//   format's rules applied step by step to the exact digits that glibc's
+//   printf gives (the same reference as the format's tests);
 // - the text fits the promised buffer (kFormatMax plus the separator);
 // - a finite value reads back through TextToReal to within half a unit of
 //   its 15th significant digit (and the little that the rounding to 18
@@ -23,6 +23,7 @@
 #include "core/numtext.h"
 #include "engine/error.h"
 #include "engine/numeric.h"
+#include "tests/format_reference.h"
 
 namespace {
 
@@ -34,50 +35,6 @@ constexpr std::string_view kSeparators[] = {".", ",", "\xC2\xB7"};
     std::fprintf(stderr, "fuzz_format_general: %s for %a: got '%s', expected '%s'\n", what, x, got.c_str(),
                  expected.c_str());
     std::abort();
-}
-
-// The format's rules, one by one, on decimal digit strings.
-std::string Reference(double x, std::string_view sep) {
-    if (std::isnan(x)) return "NAN";
-    if (std::isinf(x)) return x < 0 ? "-INF" : "INF";
-    if (x == 0) return "0";
-
-    // |x| to 18 significant digits: d.ddddddddddddddddde[+-]xx
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.17e", std::fabs(x));
-    std::string digits = std::string(1, buf[0]) + std::string(buf + 2, 17);
-    int E = std::atoi(std::strchr(buf, 'e') + 1) + 1;  // |x| = 0.d1d2... * 10^E
-
-    // Then to 15: the 16th digit decides.
-    std::string d = digits.substr(0, 15);
-    if (digits[15] >= '5') {
-        int i = 14;
-        while (i >= 0 && d[static_cast<std::size_t>(i)] == '9') d[static_cast<std::size_t>(i--)] = '0';
-        if (i < 0) {
-            d = "1" + std::string(14, '0');
-            ++E;
-        } else {
-            ++d[static_cast<std::size_t>(i)];
-        }
-    }
-    while (d.back() == '0') d.pop_back();
-    const int k = static_cast<int>(d.size());
-
-    std::string out = x < 0 ? "-" : "";
-    if (E >= -3 && E <= 15) {
-        if (E <= 0) {
-            out += "0" + std::string(sep) + std::string(static_cast<std::size_t>(-E), '0') + d;
-        } else if (k <= E) {
-            out += d + std::string(static_cast<std::size_t>(E - k), '0');
-        } else {
-            out += d.substr(0, static_cast<std::size_t>(E)) + std::string(sep) + d.substr(static_cast<std::size_t>(E));
-        }
-    } else {
-        out += d.substr(0, 1);
-        if (k > 1) out += std::string(sep) + d.substr(1);
-        out += "E" + std::to_string(E - 1);
-    }
-    return out;
 }
 
 }  // namespace
@@ -101,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string text(out, n);
     if (pelmora::FormatGeneral(x, sep) != text) Fail("the two forms differ", x, pelmora::FormatGeneral(x, sep), text);
 
-    const std::string expected = Reference(x, sep);
+    const std::string expected = pelmora::testing::ReferenceFormat(x, sep);
     if (text != expected) Fail("differs from the reference", x, text, expected);
 
     if (!std::isfinite(x)) return 0;

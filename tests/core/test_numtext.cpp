@@ -15,6 +15,7 @@
 
 #include "core/numtext.h"
 #include "engine/error.h"
+#include "tests/format_reference.h"
 
 namespace pelmora::numtext_detail {
 // The first 19 significant digits of a finite nonzero x, truncated, and E
@@ -27,6 +28,7 @@ namespace pelmora {
 namespace {
 
 using namespace std::string_literals;
+using pelmora::testing::ReferenceFormat;
 
 // ---------------------------------------------------------------------------
 // Text to real
@@ -303,63 +305,6 @@ INSTANTIATE_TEST_SUITE_P(
         // the separator in both notations
         FormatCase{2.5, ",", "2,5"}, FormatCase{-1.5e20, ",", "-1,5E20"}, FormatCase{0.25, "\xC2\xB7", "0\xC2\xB7" "25"},
         FormatCase{1e20, ",", "1E20"}, FormatCase{12.0, ",", "12"}, FormatCase{0.5, "", "0.5"}));
-
-// The reference: glibc's printf writes the exact decimal expansion of a
-// double when asked for enough digits; the rounding and the layout are then
-// done on the digit string, step by step.
-std::string ReferenceFormat(double x, const std::string& sep) {
-    if (std::isnan(x)) return "NAN";
-    if (std::isinf(x)) return x < 0 ? "-INF" : "INF";
-    if (x == 0) return "0";
-    // The first 19 significant digits, truncated. 40 digits rounded give
-    // them unless the rounding carried into them, which shows as zeros in
-    // digits 20 to 40; then print all digits (767 at most).
-    char buf[1000];
-    std::snprintf(buf, sizeof buf, "%.39e", std::fabs(x));
-    std::string s(buf);
-    std::string digits = s.substr(0, 1) + s.substr(2, 39);
-    if (digits.find_first_not_of('0', 19) == std::string::npos) {
-        std::snprintf(buf, sizeof buf, "%.800e", std::fabs(x));
-        s = buf;
-        digits = s.substr(0, 1) + s.substr(2, 800);
-    }
-    int E = std::atoi(s.c_str() + s.find('e') + 1) + 1;
-    // Round to 18 digits (the 19th decides), then to 15 (the 16th decides).
-    auto roundAt = [&](std::string d, std::size_t keep) {
-        bool up = d[keep] >= '5';
-        d.resize(keep);
-        if (up) {
-            std::size_t i = keep;
-            while (i > 0 && d[i - 1] == '9') d[--i] = '0';
-            if (i == 0) {
-                d.insert(d.begin(), '1');
-                d.pop_back();
-                ++E;
-            } else {
-                ++d[i - 1];
-            }
-        }
-        return d;
-    };
-    std::string d = roundAt(roundAt(digits.substr(0, 19), 18), 15);
-    d.erase(d.find_last_not_of('0') + 1);
-    const int k = static_cast<int>(d.size());
-    std::string out = x < 0 ? "-" : "";
-    if (E >= -3 && E <= 15) {
-        if (E <= 0) {
-            out += "0" + sep + std::string(-E, '0') + d;
-        } else {
-            if (k < E) d += std::string(E - k, '0');
-            out += d.substr(0, E);
-            if (k > E) out += sep + d.substr(E);
-        }
-    } else {
-        out += d.substr(0, 1);
-        if (k > 1) out += sep + d.substr(1);
-        out += "E" + std::to_string(E - 1);
-    }
-    return out;
-}
 
 TEST(ReferenceFormat, AgreesWithTheExamples) {
     EXPECT_EQ(ReferenceFormat(1234567890123456789.0, "."), "1.23456789012346E18");

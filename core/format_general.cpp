@@ -1,187 +1,27 @@
-#include "core/numtext.h"
-
+// The general format of every output line (see core/numtext.h).
+//
+// Written by hand rather than as std::to_chars (or printf) followed by the
+// rounding to 15 digits: the format rounds twice, to 18 significant digits
+// and then to 15, which a library's single correct rounding does not give,
+// so a library route must first print more digits and then round the digit
+// string again. Done here in one pass over a 128-bit product with a table
+// of powers of ten, it is about 2.5 times faster than that route and 6 to 8
+// times faster than snprintf("%.15g") (bench_format: "FormatGeneral" against
+// "to_chars+round15" and "snprintf%.15g"), and pelmora-gen formats every
+// value it writes.
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <limits>
+#include <string>
+
+#include "core/numtext.h"
 
 namespace pelmora {
 
 namespace {
 
 using u128 = unsigned __int128;
-
-// An empty separator (regional settings without one) stands for ".".
-std::string_view EffectiveSeparator(std::string_view sep) { return sep.empty() ? std::string_view(".") : sep; }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// ---------------------------------------------------------------------------
-// Text to real
-// ---------------------------------------------------------------------------
-
-// Digits kept for the exact conversion. Every rounding boundary of the
-// extended format (a midpoint between neighbours, or the overflow threshold)
-// is (2j+1) * 2^-16446 or coarser, and such a number has at most
-// floor(16446 * log10 5 + 65 * log10 2) + 1 = 11515 significant digits. Keeping
-// the first 12000 digits and standing in a single 1 for a nonzero rest
-// therefore lands on the same side of every boundary as the full text does.
-constexpr std::size_t kKeptDigits = 12000;
-
-// Exact powers of ten in extended precision: 10^27 = 2^27 * 5^27 and
-// 5^27 < 2^64, so all of these fit the 64-bit significand.
-constexpr std::array<Extended, 28> kExactPow10 = [] {
-    std::array<Extended, 28> p{};
-    Extended v = 1;
-    for (auto& x : p) {
-        x = v;
-        v *= 10;
-    }
-    return p;
-}();
-
-// The digits of a valid text: the integer part [intBegin, intEnd) and the
-// fraction [fracBegin, fracEnd) of the text, and the explicit exponent.
-struct Mantissa {
-    std::size_t intBegin, intEnd, fracBegin, fracEnd;
-    int exponent;
-};
-
-// A walk over the significant digits, which may straddle the separator.
-class DigitRun {
-public:
-    DigitRun(std::string_view text, const Mantissa& m) : text_(text), m_(m) {}
-
-    // The n-th digit (from 0) of the integer part followed by the fraction.
-    char At(std::size_t n) const {
-        std::size_t intLen = m_.intEnd - m_.intBegin;
-        return n < intLen ? text_[m_.intBegin + n] : text_[m_.fracBegin + (n - intLen)];
-    }
-    std::size_t Size() const { return (m_.intEnd - m_.intBegin) + (m_.fracEnd - m_.fracBegin); }
-
-private:
-    std::string_view text_;
-    const Mantissa& m_;
-};
-
-// Rounds the value of the significant digits run[first, first + count), read
-// as 0.d1d2...dn times 10^decExp, to extended precision. The first and the
-// last digit are not zero.
-Extended ScaleDigits(const DigitRun& run, std::size_t first, std::size_t count, int64_t decExp) {
-    // 10^4933 exceeds the largest extended value (about 1.19E4932); below
-    // 10^-4952 everything rounds to zero (the smallest denormal is 3.6E-4951).
-    if (decExp > 4933) return std::numeric_limits<Extended>::infinity();
-    if (decExp < -4951) return 0;
-
-    // Quick path: at most 19 digits form an exact 64-bit integer, and one
-    // multiplication or division by an exact power of ten rounds only once.
-    int64_t scale = decExp - static_cast<int64_t>(count);
-    if (count <= 19) {
-        uint64_t n = 0;
-        for (std::size_t i = 0; i < count; ++i) n = n * 10 + static_cast<uint64_t>(run.At(first + i) - '0');
-        // Fold a larger scale into the integer while it stays below 10^19.
-        for (std::size_t width = count; scale > 27 && width < 19; ++width) {
-            n *= 10;
-            --scale;
-        }
-        if (scale >= 0 && scale <= 27) return static_cast<Extended>(n) * kExactPow10[static_cast<std::size_t>(scale)];
-        if (scale < 0 && scale >= -27) return static_cast<Extended>(n) / kExactPow10[static_cast<std::size_t>(-scale)];
-    }
-
-    // General case: glibc's strtold rounds exactly. The text handed to it
-    // has no decimal point, so the process locale cannot change its reading.
-    char buf[kKeptDigits + 32];
-    std::size_t kept = count < kKeptDigits ? count : kKeptDigits;
-    for (std::size_t i = 0; i < kept; ++i) buf[i] = run.At(first + i);
-    std::size_t len = kept;
-    int64_t exp10 = decExp - static_cast<int64_t>(kept);
-    if (kept < count) {  // the last digit is nonzero, so the dropped rest is
-        buf[len++] = '1';
-        --exp10;
-    }
-    len += static_cast<std::size_t>(std::snprintf(buf + len, 32, "e%lld", static_cast<long long>(exp10)));
-    buf[len] = '\0';
-    return std::strtold(buf, nullptr);
-}
-
-[[noreturn]] void ThrowInvalid(std::string_view text) { throw Error(InvalidRealMessage(text)); }
-
-}  // namespace
-
-std::string InvalidRealMessage(std::string_view text) {
-    std::string msg;
-    msg.reserve(text.size() + 40);
-    msg += '\'';
-    msg += text;
-    msg += "' is not a valid floating point value";
-    return msg;
-}
-
-// The steps: blanks, sign, integer digits, separator and fraction digits (at
-// least one character taken by these two), exponent, blanks, end of text.
-// A zero mantissa gives zero whatever its exponent ("0e4999" reads as 0);
-// the sign is applied last, so "-0" gives -0.
-Extended TextToReal(std::string_view text, std::string_view sep) {
-    sep = EffectiveSeparator(sep);
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n && text[i] == ' ') ++i;
-
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-
-    Mantissa m{};
-    m.intBegin = i;
-    while (i < n && IsDigit(text[i])) ++i;
-    m.intEnd = i;
-    m.fracBegin = m.fracEnd = i;
-    bool tookSeparator = false;
-    if (text.substr(i).starts_with(sep)) {
-        tookSeparator = true;
-        i += sep.size();
-        m.fracBegin = i;
-        while (i < n && IsDigit(text[i])) ++i;
-        m.fracEnd = i;
-    }
-    if (m.intEnd == m.intBegin && !tookSeparator) ThrowInvalid(text);
-
-    if (i < n && (text[i] == 'E' || text[i] == 'e')) {
-        ++i;
-        bool expNegative = false;
-        if (i < n && (text[i] == '+' || text[i] == '-')) expNegative = text[i++] == '-';
-        int e = 0;
-        while (i < n && IsDigit(text[i]) && e < 500) e = e * 10 + (text[i++] - '0');
-        m.exponent = expNegative ? -e : e;
-    }
-
-    while (i < n && text[i] == ' ') ++i;
-    if (i != n) ThrowInvalid(text);
-
-    // The significant digits: from the first nonzero digit to the last one.
-    DigitRun run(text, m);
-    const std::size_t total = run.Size();
-    const std::size_t intLen = m.intEnd - m.intBegin;
-    std::size_t first = 0;
-    while (first < total && run.At(first) == '0') ++first;
-    if (first == total) return negative ? -0.0L : 0.0L;
-    std::size_t last = total - 1;
-    while (run.At(last) == '0') --last;
-
-    // The value is 0.d(first)...d(last) times 10^decExp.
-    int64_t decExp = static_cast<int64_t>(intLen) - static_cast<int64_t>(first) + m.exponent;
-    Extended v = ScaleDigits(run, first, last - first + 1, decExp);
-    if (v > std::numeric_limits<Extended>::max()) ThrowInvalid(text);
-    return negative ? -v : v;
-}
-
-// ---------------------------------------------------------------------------
-// The general format
-// ---------------------------------------------------------------------------
-
-namespace {
 
 // Powers of ten 10^q for q from kMinQ to kMaxQ as 128-bit significands,
 // truncated: 10^q = (hi:lo + delta) * 2^exp2 with 0 <= delta < 1 and hi's top
@@ -194,14 +34,21 @@ struct Pow10 {
 constexpr int kMinQ = -300;  // a double below 1.8E308 needs q >= 19 - 309 - 1
 constexpr int kMaxQ = 345;   // the smallest denormal (4.9E-324) needs q = 19 + 323 (+1)
 
-// A fixed-size unsigned integer for building the table at compile time.
-struct TableBig {
-    static constexpr int kLimbs = 34;  // 1088 bits: 2^1024 and 5^345 (802 bits)
-    std::array<uint32_t, kLimbs> limb{};
+constexpr uint32_t kSmallPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
+// An unsigned integer of up to 1536 bits: it builds the table of powers at
+// compile time (2^1024 and 5^345, 802 bits) and settles the rare exact
+// comparison of the format (up to about 1400 bits).
+class Big {
+public:
+    static constexpr int kLimbs = 48;
+
+    constexpr explicit Big(u128 v) {
+        for (int i = 0; i < 4; ++i) limb_[static_cast<std::size_t>(i)] = static_cast<uint32_t>(v >> (32 * i));
+    }
     constexpr void MulSmall(uint32_t f) {
         uint64_t carry = 0;
-        for (auto& l : limb) {
+        for (auto& l : limb_) {
             uint64_t t = static_cast<uint64_t>(l) * f + carry;
             l = static_cast<uint32_t>(t);
             carry = t >> 32;
@@ -210,28 +57,54 @@ struct TableBig {
     constexpr void DivSmall(uint32_t d) {
         uint64_t rem = 0;
         for (int i = kLimbs - 1; i >= 0; --i) {
-            uint64_t t = (rem << 32) | limb[i];
-            limb[i] = static_cast<uint32_t>(t / d);
+            uint64_t t = (rem << 32) | limb_[static_cast<std::size_t>(i)];
+            limb_[static_cast<std::size_t>(i)] = static_cast<uint32_t>(t / d);
             rem = t % d;
+        }
+    }
+    constexpr void MulPow10(int n) {
+        for (; n >= 9; n -= 9) MulSmall(1000000000u);
+        if (n > 0) MulSmall(kSmallPow10[n]);
+    }
+    constexpr void MulPow2(int n) {
+        int words = n / 32, bits = n % 32;
+        for (int i = kLimbs - 1; i >= 0; --i) {
+            uint64_t hi = i - words >= 0 ? limb_[static_cast<std::size_t>(i - words)] : 0;
+            uint64_t lo = i - words - 1 >= 0 ? limb_[static_cast<std::size_t>(i - words - 1)] : 0;
+            limb_[static_cast<std::size_t>(i)] = static_cast<uint32_t>(((hi << 32 | lo) << bits) >> 32);
         }
     }
     constexpr int BitLength() const {
         for (int i = kLimbs - 1; i >= 0; --i)
-            if (limb[i]) return i * 32 + std::bit_width(limb[i]);
+            if (limb_[static_cast<std::size_t>(i)]) return i * 32 + std::bit_width(limb_[static_cast<std::size_t>(i)]);
         return 0;
     }
-    constexpr bool Bit(int b) const { return b >= 0 && b < kLimbs * 32 && ((limb[b / 32] >> (b % 32)) & 1u); }
     // Bits [low, low + 128) as a 128-bit number; bits below 0 read as zero.
     constexpr u128 Top128(int low) const {
         u128 r = 0;
-        for (int b = 127; b >= 0; --b) r = (r << 1) | (Bit(low + b) ? 1u : 0u);
+        for (int j = 0; j < kLimbs; ++j) {
+            const int shift = 32 * j - low;  // where the limb's lowest bit lands
+            if (shift <= -32 || shift >= 128) continue;
+            const u128 v = limb_[static_cast<std::size_t>(j)];
+            r |= shift >= 0 ? v << shift : v >> -shift;
+        }
         return r;
     }
+    friend constexpr bool operator<=(const Big& a, const Big& b) {
+        for (int i = kLimbs - 1; i >= 0; --i) {
+            const auto k = static_cast<std::size_t>(i);
+            if (a.limb_[k] != b.limb_[k]) return a.limb_[k] < b.limb_[k];
+        }
+        return true;
+    }
+
+private:
+    std::array<uint32_t, kLimbs> limb_{};
 };
 
 using Pow10Table = std::array<Pow10, kMaxQ - kMinQ + 1>;
 
-constexpr Pow10 MakeEntry(const TableBig& v, int exp2Offset) {
+constexpr Pow10 MakeEntry(const Big& v, int exp2Offset) {
     // v * 2^exp2Offset is the power; keep its top 128 bits.
     int low = v.BitLength() - 128;
     u128 t = v.Top128(low);
@@ -241,8 +114,7 @@ constexpr Pow10 MakeEntry(const TableBig& v, int exp2Offset) {
 consteval Pow10Table BuildPow10Table() {
     Pow10Table table{};
     // 10^q = 5^q * 2^q.
-    TableBig five;
-    five.limb[0] = 1;
+    Big five(1);
     for (int q = 0; q <= kMaxQ; ++q) {
         table[q - kMinQ] = MakeEntry(five, q);
         five.MulSmall(5);
@@ -250,8 +122,8 @@ consteval Pow10Table BuildPow10Table() {
     // 10^-k = 2^-k * 2^-A * floor(2^A / 5^k) (truncated), A = 1024: the
     // quotient keeps at least 1024 - 700 bits for k up to 300.
     constexpr int kA = 1024;
-    TableBig recip;
-    recip.limb[kA / 32] = 1;
+    Big recip(1);
+    recip.MulPow2(kA);
     for (int k = 1; k <= -kMinQ; ++k) {
         recip.DivSmall(5);
         table[-k - kMinQ] = MakeEntry(recip, -k - kA);
@@ -260,45 +132,6 @@ consteval Pow10Table BuildPow10Table() {
 }
 
 constexpr Pow10Table kPow10 = BuildPow10Table();
-
-// An unsigned integer of up to 1536 bits for the rare exact comparison.
-class Big {
-public:
-    static constexpr int kLimbs = 48;
-
-    explicit Big(u128 v) {
-        for (int i = 0; i < 4; ++i) limb_[i] = static_cast<uint32_t>(v >> (32 * i));
-    }
-    void MulPow10(int n) {
-        for (; n >= 9; n -= 9) MulSmall(1000000000u);
-        static constexpr uint32_t kSmall[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-        if (n > 0) MulSmall(kSmall[n]);
-    }
-    void MulPow2(int n) {
-        int words = n / 32, bits = n % 32;
-        for (int i = kLimbs - 1; i >= 0; --i) {
-            uint64_t hi = i - words >= 0 ? limb_[i - words] : 0;
-            uint64_t lo = i - words - 1 >= 0 ? limb_[i - words - 1] : 0;
-            limb_[i] = static_cast<uint32_t>(((hi << 32 | lo) << bits) >> 32);
-        }
-    }
-    friend bool operator<=(const Big& a, const Big& b) {
-        for (int i = kLimbs - 1; i >= 0; --i)
-            if (a.limb_[i] != b.limb_[i]) return a.limb_[i] < b.limb_[i];
-        return true;
-    }
-
-private:
-    void MulSmall(uint32_t f) {
-        uint64_t carry = 0;
-        for (auto& l : limb_) {
-            uint64_t t = static_cast<uint64_t>(l) * f + carry;
-            l = static_cast<uint32_t>(t);
-            carry = t >> 32;
-        }
-    }
-    std::array<uint32_t, kLimbs> limb_{};
-};
 
 // Whether z + 1 <= m * 2^e2 * 10^q, exactly.
 bool NextIntegerReached(u128 z, uint64_t m, int e2, int q) {
