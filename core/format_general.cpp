@@ -184,7 +184,7 @@ inline void WriteEight(char* out, uint32_t v) {
 // The decimal digits and exponent of |x| (finite, nonzero) after the
 // rounding to 18 and then 15 digits: |x| = 0.digits * 10^exp10.
 struct Decimal {
-    char digits[16];
+    char digits[17];
     int count;
     int exp10;
 };
@@ -249,11 +249,39 @@ Decimal ToDecimal(uint64_t bits) {
     return d;
 }
 
-std::size_t WriteDecimal(const Decimal& d, bool negative, char* out, std::string_view sep) {
+// The same rule for another number of significant digits (1 to 17): the 19
+// truncated digits rounded half up to 18, then half up to `precision`.
+Decimal ToDecimal(uint64_t bits, int precision) {
+    Leading lead = LeadingDigits(bits, false);
+    int E = lead.exp10;
+    uint64_t d18 = lead.digits / 10 + (lead.digits % 10 >= 5 ? 1 : 0);
+    if (d18 == kPow18) {
+        d18 /= 10;
+        ++E;
+    }
+    uint64_t scale = 10;
+    for (int i = precision; i < 17; ++i) scale *= 10;
+    uint64_t top = d18 / scale + (d18 % scale >= scale / 2 ? 1 : 0);
+    uint64_t limit = kPow18 / scale;  // 10^precision
+    if (top == limit) {
+        top /= 10;
+        ++E;
+    }
+
+    Decimal d;
+    d.exp10 = E;
+    for (int i = precision - 1; i >= 0; --i, top /= 10) d.digits[i] = static_cast<char>('0' + top % 10);
+    int count = precision;
+    while (count > 1 && d.digits[count - 1] == '0') --count;
+    d.count = count;
+    return d;
+}
+
+std::size_t WriteDecimal(const Decimal& d, bool negative, char* out, std::string_view sep, int fixedUpTo = 15) {
     char* p = out;
     if (negative) *p++ = '-';
     const int k = d.count, E = d.exp10;
-    if (E >= -3 && E <= 15) {
+    if (E >= -3 && E <= fixedUpTo) {
         if (E <= 0) {
             *p++ = '0';
             std::memcpy(p, sep.data(), sep.size());
@@ -296,7 +324,9 @@ std::size_t WriteDecimal(const Decimal& d, bool negative, char* out, std::string
 
 }  // namespace
 
-std::size_t FormatGeneral(double x, char* out, std::string_view sep) {
+std::size_t FormatGeneral(double x, char* out, std::string_view sep) { return FormatSignificant(x, 15, out, sep); }
+
+std::size_t FormatSignificant(double x, int precision, char* out, std::string_view sep) {
     sep = EffectiveSeparator(sep);
     uint64_t bits = std::bit_cast<uint64_t>(x);
     bool negative = bits >> 63;
@@ -311,7 +341,8 @@ std::size_t FormatGeneral(double x, char* out, std::string_view sep) {
         out[0] = '0';
         return 1;
     }
-    return WriteDecimal(ToDecimal(magnitude), negative, out, sep);
+    if (precision == 15) return WriteDecimal(ToDecimal(magnitude), negative, out, sep);
+    return WriteDecimal(ToDecimal(magnitude, precision), negative, out, sep, precision);
 }
 
 std::string FormatGeneral(double x, std::string_view sep) {

@@ -43,4 +43,10 @@ inline constexpr std::size_t kFormatMax = 32;
 std::size_t FormatGeneral(double x, char* out, std::string_view sep = ".");
 std::string FormatGeneral(double x, std::string_view sep = ".");
 
+// The same format with `precision` significant digits (1 to 17) in place of
+// 15: |x| rounded to 18 digits, then half up to `precision`, fixed notation
+// for decimal exponents -3 to `precision`. Precision 15 is FormatGeneral;
+// precision 17 reads back as the same double.
+std::size_t FormatSignificant(double x, int precision, char* out, std::string_view sep = ".");
+
 }  // namespace pelmora
