@@ -90,10 +90,6 @@ TEST(Parts, EveryThreadCountGivesTheSameRun) {
     }
 }
 
-struct ShardCase {
-    std::vector<std::string> args;  // without --seed and the count
-};
-
 // Shards of 37 values, from 1 to more shards than values, joined in order,
 // are the whole run byte for byte: lines of several columns that a shard
 // boundary cuts included.
@@ -128,8 +124,8 @@ TEST(Shards, JoinedInOrderAreTheRun) {
 // finer gives the same values: the shard bounds are worked out without
 // overflow and the stream jumps, for reseeding and jumping rows alike.
 TEST(Shards, FarIntoAHugeRunAgreeWithFinerShards) {
-    for (const std::vector<std::string> row : {std::vector<std::string>{"binomial", "5", "0.4"},
-                                               std::vector<std::string>{"triangle", "0", "2", "0.5"}}) {
+    const std::vector<std::vector<std::string>> rows = {{"binomial", "5", "0.4"}, {"triangle", "0", "2", "0.5"}};
+    for (const auto& row : rows) {
         const std::vector<std::string> base = {"--seed", "3", "-n", "1e18"};
         auto shard = [&](const std::string& which) {
             auto args = Args(base, row);
