@@ -1,7 +1,9 @@
 // Runs drawn in parts: a seeded run gives the same bytes on any number of
 // threads, and shards of it joined in order are the run.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -88,6 +90,29 @@ TEST(Parts, EveryThreadCountGivesTheSameRun) {
             }
         }
     }
+}
+
+// The file of -o is created only at the first value, on any number of
+// threads: a run that fails at once leaves the file as it was; one that
+// fails at value 10 leaves values 0 to 9.
+TEST(Parts, TheFileIsCreatedAtTheFirstValue) {
+    const std::string path = ::testing::TempDir() + "pelmora-parts-" + std::to_string(::getpid());
+    for (const char* threads : {"1", "4"}) {
+        ASSERT_TRUE(RunTool({"-o", path, "--seed", "5", "-n", "2", "exponential"}).status == 0);
+        const std::string before = RunTool({"--seed", "5", "-n", "2", "exponential"}).out;
+        Outcome atOnce = RunTool({"-j", threads, "-o", path, "--as-window", "gamma", "0", "1"});
+        EXPECT_EQ(atOnce.status, 1);
+        int fd = ::open(path.c_str(), O_RDONLY);
+        EXPECT_EQ(testing::ReadAll(fd), before) << threads;
+        ::close(fd);
+        Outcome midway = RunTool({"-j", threads, "-o", path, "--seed", "1", "-n", "40", "geometric", "1.4e-9"});
+        EXPECT_EQ(midway.status, 1);
+        EXPECT_EQ(midway.err, "pelmora-gen: Integer overflow.\n");
+        fd = ::open(path.c_str(), O_RDONLY);
+        EXPECT_EQ(testing::Lines(testing::ReadAll(fd)).size(), 10u) << threads;
+        ::close(fd);
+    }
+    ::unlink(path.c_str());
 }
 
 // Shards of 37 values, from 1 to more shards than values, joined in order,
