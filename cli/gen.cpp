@@ -338,9 +338,9 @@ void DrawParts(const Options& o, const Plan& plan, const Range& range, int threa
     }
     // The short last line of the run, or of a run cut short, ends; a shard
     // that stops mid-line leaves the line to the next shard.
-    const uint64_t end_ = range.first + writer.Written();
+    const uint64_t reached = range.first + writer.Written();
     const bool cut = drawn.failure || drawn.stopped;
-    if (!o.binary && writer.Written() > 0 && end_ % static_cast<uint64_t>(o.columns) != 0 && (range.endsRun || cut)) {
+    if (!o.binary && writer.Written() > 0 && reached % static_cast<uint64_t>(o.columns) != 0 && (range.endsRun || cut)) {
         sink.Append("\n");
     }
     sink.Flush();
