@@ -45,6 +45,7 @@ format:
 	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
 
 bench: build
+	@scripts/install-deps bench || echo "bench: gsl-bin could not be installed; gsl-randist is left out"
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done; \
 	 if [ -x scripts/bench-cli ]; then scripts/bench-cli $(BUILD); fi
 

@@ -17,6 +17,7 @@
 #include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/output.h"
+#include "cli/parts.h"
 #include "cli/seeded_clock.h"
 #include "cli/stats.h"
 #include "cli/value_writer.h"
@@ -257,6 +258,94 @@ int Report(const Options& o, const Plan& plan, const Drawn& drawn, int errFd) {
     return kExitOk;
 }
 
+// The stretch of the run this process writes: all of it, or the part
+// --shard names, values floor(I * COUNT / N) to floor((I + 1) * COUNT / N) - 1.
+struct Range {
+    uint64_t first = 0;
+    uint64_t count = 0;
+    bool endsRun = true;  // the run's last value is the stretch's last
+};
+
+Range RangeOf(const Options& o, const Plan& plan) {
+    const uint64_t total = plan.count > 0 ? static_cast<uint64_t>(plan.count) : 0;
+    if (!o.shard) return {0, total, true};
+    using Wide = unsigned __int128;  // I * COUNT does not fit 64 bits
+    const auto lo = static_cast<uint64_t>(Wide{total} * o.shard->index / o.shard->count);
+    const auto hi = static_cast<uint64_t>(Wide{total} * (o.shard->index + 1) / o.shard->count);
+    return {lo, hi - lo, o.shard->index + 1 == o.shard->count};
+}
+
+// --shard on a row whose values each depend on all before it: no shard
+// could start without drawing them, so it is refused, saying why.
+std::optional<std::string> RefusesShard(const Options& o, const Plan& plan) {
+    const Request& r = plan.request;
+    if (!o.shard || SplitOf(plan.row, r.p1, r.p2, r.p3).cut != Cut::Serial) return std::nullopt;
+    std::string what(RowName(plan.row));
+    if (plan.row == Row::Gamma) what += " with a shape other than 1";
+    return "--shard: " + what +
+           " cannot be cut into shards: it never reseeds and draws a varying number of uniforms per value, "
+           "so every value depends on all the values before it; draw the whole run in one process";
+}
+
+// The calling thread's part of a run drawn in parts: it writes the parts in
+// order and keeps what --stats and --hist need.
+class PartsWriter final : public PartsReceiver {
+public:
+    PartsWriter(const Options& o, Drawn& drawn, Destination& out, OutputSink& sink, Progress& progress)
+        : o_(o), keep_(o.stats || o.histBins > 0), drawn_(drawn), out_(out), sink_(sink), progress_(progress) {}
+
+    void Take(std::span<const double> values, std::string_view text) override {
+        if (values.empty()) return;
+        out_.Open(sink_);
+        for (double x : values) {
+            if (o_.stats) drawn_.stats.Add(x);
+            if (keep_ && drawn_.sample.size() < kSampleMax) drawn_.sample.push_back(x);
+        }
+        written_ += values.size();
+        progress_.Tick(static_cast<int64_t>(written_));
+        sink_.Append(text);
+    }
+
+    uint64_t Written() const { return written_; }
+
+private:
+    const Options& o_;
+    const bool keep_;
+    Drawn& drawn_;
+    Destination& out_;
+    OutputSink& sink_;
+    Progress& progress_;
+    uint64_t written_ = 0;
+};
+
+// Draws the stretch in parts on `threads` threads. `drawn` is filled as the
+// run goes, so a write failure (thrown) leaves it saying what was drawn.
+void DrawParts(const Options& o, const Plan& plan, const Range& range, int threads, Drawn& drawn, Destination& out,
+               OutputSink& sink, Progress& progress) {
+    const Request& r = plan.request;
+    PartsJob job{plan.row, {r.p1, r.p2, r.p3}, range.first, range.count, o.seed,
+                 ValueFormat{o.precision, o.columns, o.binary}, threads};
+    PartsWriter writer(o, drawn, out, sink, progress);
+    try {
+        PartsEnd end = DrawInParts(job, writer);
+        drawn.failure = end.failure;
+        drawn.stopped = end.stopped;
+        // A run without values that succeeds still leaves an empty file.
+        if (!drawn.failure && !drawn.stopped) out.Open(sink);
+    } catch (const Error& e) {
+        drawn.failure = e.what();  // the file cannot be created: nothing was written
+        return;
+    }
+    // The short last line of the run, or of a run cut short, ends; a shard
+    // that stops mid-line leaves the line to the next shard.
+    const uint64_t reached = range.first + writer.Written();
+    const bool cut = drawn.failure || drawn.stopped;
+    if (!o.binary && writer.Written() > 0 && reached % static_cast<uint64_t>(o.columns) != 0 && (range.endsRun || cut)) {
+        sink.Append("\n");
+    }
+    sink.Flush();
+}
+
 int Generate(const Options& o, int outFd, int errFd) {
     Plan plan;
     try {
@@ -264,29 +353,48 @@ int Generate(const Options& o, int outFd, int errFd) {
     } catch (const Error& e) {
         return Fail(errFd, e.what());
     }
+    if (auto refusal = RefusesShard(o, plan)) {
+        Say(errFd, std::string(kProgram) + ": " + *refusal + "\n");
+        return kExitUsage;
+    }
     Destination out(o, outFd);
     if (RefusesTerminal(o, out, outFd, errFd)) return kExitUsage;
+    const Range range = RangeOf(o, plan);
+    const int threads = o.threads > 0 ? o.threads : UsableCpus();
+    // -j 1 draws on this thread and formats on one other, as always; more
+    // threads, or a shard, draw in parts.
+    const bool inParts = threads > 1 || o.shard;
 
     std::optional<SeededSource> seeded;
-    if (o.seed) {
+    if (inParts) {
+        // The workers set up their own sources.
+    } else if (o.seed) {
         seeded.emplace(*o.seed);
     } else {
         UniformSeed = 0;
     }
 
     OutputSink sink(out.StandardFd());
-    Progress progress(errFd, plan.count, out.StandardFd());
+    Progress progress(errFd, static_cast<int64_t>(range.count), out.StandardFd());
     Drawn drawn;
     try {
-        // This thread draws; the writer formats and writes on another core.
-        std::optional<ValueWriter> writer;
-        try {
-            writer.emplace(sink, ValueFormat{o.precision, o.columns, o.binary});
-        } catch (const std::system_error& e) {
-            return Fail(errFd, "Cannot start the thread that writes the values. " + SystemErrorText(e.code().value()));
+        if (inParts) {
+            try {
+                DrawParts(o, plan, range, threads, drawn, out, sink, progress);
+            } catch (const std::system_error& e) {
+                return Fail(errFd, "Cannot start the thread that writes the values. " + SystemErrorText(e.code().value()));
+            }
+        } else {
+            // This thread draws; the writer formats and writes on another core.
+            std::optional<ValueWriter> writer;
+            try {
+                writer.emplace(sink, ValueFormat{o.precision, o.columns, o.binary});
+            } catch (const std::system_error& e) {
+                return Fail(errFd, "Cannot start the thread that writes the values. " + SystemErrorText(e.code().value()));
+            }
+            drawn = DrawAll(o, plan, *writer, out, sink, progress);
+            writer->Finish();
         }
-        drawn = DrawAll(o, plan, *writer, out, sink, progress);
-        writer->Finish();
         out.Close();
     } catch (const WriteFailure& w) {
         progress.Clear();
@@ -357,6 +465,16 @@ std::string HelpText() {
            "                and the same command prints the same values on every machine\n"
            "                and in every release. The rows that never reseed (Gamma with\n"
            "                a shape other than 1, Poisson, Triangle) only use S mod 2^32\n"
+           "  -j, --threads N  draw and format on N threads, 1 to 256 (default: the CPUs\n"
+           "                the process may use); a --seed run prints the same values for\n"
+           "                every N. Gamma with a shape other than 1 and Poisson draw on\n"
+           "                one thread while the others format; -j 1 draws on one thread\n"
+           "                and formats on one other\n"
+           "  --shard I/N   with --seed: write only shard I (0 to N-1) of N parts of the\n"
+           "                run, values floor(I*COUNT/N) to floor((I+1)*COUNT/N) - 1; the\n"
+           "                N shards joined in order are the whole run, byte for byte.\n"
+           "                Gamma with a shape other than 1 and Poisson refuse it: each\n"
+           "                of their values depends on all the values before it\n"
            "  --precision P significant digits, 1 to 17 (default 15, the window's); 17\n"
            "                reads back as the very same double\n"
            "  --columns K   K values a line, separated by a tab (the last line may be\n"

@@ -227,6 +227,12 @@ private:
             return Output("-o", Value(a.substr(2), a.size() > 2));
         } else if (IsLong(a, "--output")) {
             return Output("--output", LongValue(a, "--output"));
+        } else if (a.starts_with("-j") && (a.size() == 2 || StartsLikeNumber(a.substr(2)))) {
+            return Threads("-j", Value(a.substr(2), a.size() > 2));
+        } else if (IsLong(a, "--threads")) {
+            return Threads("--threads", LongValue(a, "--threads"));
+        } else if (IsLong(a, "--shard")) {
+            return Shard(LongValue(a, "--shard"));
         } else if (IsLong(a, "--precision")) {
             return Small("--precision", LongValue(a, "--precision"), 1, 17, "a number of digits", o_.precision);
         } else if (IsLong(a, "--columns")) {
@@ -291,6 +297,33 @@ private:
         return "";
     }
 
+    std::string Threads(const std::string& name, std::optional<std::string> v) {
+        if (!v) return "option " + name + " needs a value";
+        auto k = ParseSmall(*v, 1, kMaxThreads);
+        if (!k) return name + ": '" + *v + "' is not a number of threads from 1 to " + std::to_string(kMaxThreads);
+        o_.threads = *k;
+        runOption_ = true;
+        return "";
+    }
+
+    // "I/N": part I, counted from 0, of N.
+    std::string Shard(std::optional<std::string> v) {
+        if (!v) return "option --shard needs a value";
+        std::string_view text = *v;
+        std::size_t slash = text.find('/');
+        std::optional<uint64_t> index, count;
+        if (slash != std::string_view::npos) {
+            index = ParseSeed(text.substr(0, slash));
+            count = ParseSeed(text.substr(slash + 1));
+        }
+        if (!index || !count || *index >= *count) {
+            return "--shard: '" + *v + "' is not I/N, part I (counted from 0) of N parts, with 0 <= I < N";
+        }
+        o_.shard = Options::Shard{*index, *count};
+        runOption_ = true;
+        return "";
+    }
+
     std::string Hist(std::string_view a) {
         o_.histBins = 40;
         if (a.size() > 6) {
@@ -328,6 +361,9 @@ private:
             o_.mode = version_ ? Mode::Version : Mode::List;
             if (positional_.empty()) return "";
         } else {
+            if (o_.shard && !o_.seed) {
+                return "--shard needs --seed: only a seeded run is one stream that parts drawn apart can share";
+            }
             if (o_.binary && formatOption_) return "--binary writes whole doubles: --precision and --columns do not go with it";
             if (!o_.asWindow) {
                 auto count = ParseCount(o_.count);

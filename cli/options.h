@@ -35,6 +35,15 @@ struct Options {
     int columns = 1;      // values per line
     bool binary = false;  // raw little-endian doubles instead of text
     int histBins = 0;     // --hist: bins of the histogram; 0 for none
+    // -j: threads that draw and format; 0 for the CPUs the process may use.
+    int threads = 0;
+    // --shard I/N: only part `index` (0-based) of `count` equal parts of the
+    // run; needs a seed.
+    struct Shard {
+        uint64_t index;
+        uint64_t count;
+    };
+    std::optional<Shard> shard;
     std::optional<std::string> output;  // -o FILE; "-" is standard output
     // The distribution: always set to generate; with --list, the one row to
     // show at length.
@@ -68,6 +77,9 @@ std::vector<std::string> NearestNames(std::string_view name);
 // optional fraction and exponent as long as the value is whole ("1e9",
 // "2.5e6", "10.0"); nothing for anything else (signs, blanks, "3.5", "1e19").
 std::optional<int64_t> ParseCount(std::string_view text);
+
+// The most threads -j accepts.
+inline constexpr int kMaxThreads = 256;
 
 // An unsigned 64-bit decimal integer, digits only; nothing for anything else.
 std::optional<uint64_t> ParseSeed(std::string_view text);

@@ -10,4 +10,10 @@ SeededSource::SeededSource(uint64_t seed) : generator_{seed}, clock_(SeededClock
     UniformSeed = static_cast<uint32_t>(seed);
 }
 
+SeededSource::SeededSource(uint64_t seed, uint64_t reseeds, uint32_t uniform)
+    : generator_{seed}, clock_(SeededClock(generator_)) {
+    generator_.Skip(reseeds);
+    UniformSeed = uniform;
+}
+
 }  // namespace pelmora::cli

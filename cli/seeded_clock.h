@@ -21,6 +21,10 @@ struct SplitMix64 {
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
         return z ^ (z >> 31);
     }
+
+    // Moves past `outputs` outputs without computing them: the state only
+    // ever grows by the constant step (modulo 2^64).
+    void Skip(uint64_t outputs) { state += outputs * 0x9E3779B97F4A7C15u; }
 };
 
 // A ClockSource that reads `generator`, which must outlive its use.
@@ -31,6 +35,9 @@ ClockSource SeededClock(SplitMix64& generator);
 class SeededSource {
 public:
     explicit SeededSource(uint64_t seed);
+    // The same source as it stands after `reseeds` reseeds and with the
+    // uniform state `uniform`: where a part of a run drawn apart begins.
+    SeededSource(uint64_t seed, uint64_t reseeds, uint32_t uniform);
     SeededSource(const SeededSource&) = delete;
     SeededSource& operator=(const SeededSource&) = delete;
 

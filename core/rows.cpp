@@ -1,5 +1,6 @@
 #include "core/rows.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -31,6 +32,19 @@ constexpr Param Whole(const char* label, const char* meaning, Limit lower) {
     return {label, meaning, lower, AtMost(kMaxCount), true};
 }
 
+// How each generator meets the source (see Cut). A count that TruncToInt
+// refuses fails the value before anything is drawn: it counts as 0.
+constexpr Split Reseeding(int64_t perValue) { return {Cut::Reseeds, static_cast<uint64_t>(perValue < 0 ? 0 : perValue)}; }
+int64_t CountOf(double p) {
+    if (!(p > -9223372036854775809.0 && p < 9223372036854775808.0)) return 0;
+    return TruncToInt(p);
+}
+constexpr Split kOneReseed = {Cut::Reseeds, 1};
+constexpr Split kTwoReseeds = {Cut::Reseeds, 2};
+constexpr Split kSerial = {Cut::Serial, 0};
+// A guard that returns 0 before drawing: no reseed.
+Split ReseedsUnless(bool guard, int64_t perValue) { return Reseeding(guard ? 0 : perValue); }
+
 // The formulas show what each generator really draws, written with the
 // parameter names of the row's fields: afa = α, beta = β, lambda = λ,
 // mean = μ, sigma = σ, delta = δ; a, b, m, n, p, r, d1, d2 as they are.
@@ -57,6 +71,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = "draws a·E1 / (a·E1 + b·E2), E1 and E2 exponential with mean 1, not Beta(a, b)",
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kTwoReseeds; },
     },
     {
         .row = Row::Bernoulli,
@@ -75,6 +90,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"bern"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::BernoulliGauss,
@@ -95,6 +111,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = "exactly 0 with probability 1 - p (a point mass at 0), else normal with mean and sigma",
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::Binomial,
@@ -117,6 +134,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"binom"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double p1, double, double) { return Reseeding(CountOf(p1)); },
     },
     {
         .row = Row::Cauchy,
@@ -134,6 +152,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::ChiSquare,
@@ -153,6 +172,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"chisq", "chi2"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double p1, double, double) { return Reseeding(CountOf(p1)); },
     },
     {
         .row = Row::ContinuousUniform,
@@ -170,6 +190,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"unif", "uniform"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::DiscreteUniform,
@@ -188,6 +209,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::Erlang,
@@ -209,6 +231,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::Exponential,
@@ -226,6 +249,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"exp", "expon"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::F,
@@ -243,6 +267,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = "draws E1 / E2 whatever d1 and d2 are (they cancel out), not F(d1, d2); no finite mean",
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kTwoReseeds; },
     },
     {
         .row = Row::Gamma,
@@ -257,6 +282,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = nullptr,
         .stream = Stream::ReseedsAtShapeOne,
+        .split = [](double p1, double, double) { return p1 == 1 ? kOneReseed : kSerial; },
     },
     {
         .row = Row::GaussNormal,
@@ -271,6 +297,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"normal", "norm", "gaussian", "gauss"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::Geometric,
@@ -290,6 +317,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"geom"},
         .differs = "counts the failures before the first success (0, 1, 2, ...), not the trials",
         .stream = Stream::Reseeds,
+        .split = [](double p1, double, double) { return ReseedsUnless(p1 >= 1 || !(p1 > 0), 1); },
     },
     {
         .row = Row::Laplace,
@@ -304,6 +332,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = "the location is fixed at 0",
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::LogNormal,
@@ -323,6 +352,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"lnorm", "lognorm"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::Logistic,
@@ -337,6 +367,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"logis"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::Poisson,
@@ -355,6 +386,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"pois"},
         .differs = nullptr,
         .stream = Stream::Continues,
+        .split = [](double, double, double) { return kSerial; },
     },
     {
         .row = Row::Rayleigh,
@@ -373,6 +405,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::StandardNormal,
@@ -387,6 +420,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
     {
         .row = Row::StudentT,
@@ -409,6 +443,10 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"t", "studentt"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double p1, double, double) {
+            int64_t n = CountOf(p1);
+            return ReseedsUnless(n < 1, 1 + n);
+        },
     },
     {
         .row = Row::Triangle,
@@ -429,6 +467,10 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"triang"},
         .differs = nullptr,
         .stream = Stream::Continues,
+        .split = [](double p1, double p2, double p3) {
+            if (p3 <= p1 || p3 >= p2 || !(p2 > p1)) return Reseeding(0);
+            return Split{Cut::Jumps, 1};
+        },
     },
     {
         .row = Row::NegativeBinomial,
@@ -451,6 +493,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"nbinom"},
         .differs = "counts the failures before the r-th success",
         .stream = Stream::Reseeds,
+        .split = [](double p1, double p2, double) { return ReseedsUnless(p2 >= 1 || !(p2 > 0), CountOf(p1)); },
     },
     {
         .row = Row::NoncentralChiSquare,
@@ -472,6 +515,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"ncx2", "ncchisq"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double p1, double p2, double) { return ReseedsUnless(p2 < 0, CountOf(p1)); },
     },
     {
         .row = Row::NoncentralF,
@@ -497,6 +541,9 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"ncf"},
         .differs = "(X1/d1) / (X2/d2) with the same delta in both chi-squares; the textbook law has a central X2",
         .stream = Stream::Reseeds,
+        .split = [](double p1, double p2, double p3) {
+            return ReseedsUnless(p3 < 0, std::max<int64_t>(CountOf(p1), 0) + std::max<int64_t>(CountOf(p2), 0));
+        },
     },
     {
         .row = Row::NoncentralT,
@@ -512,6 +559,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"nct"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double p1, double, double) { return Reseeding(1 + std::max<int64_t>(CountOf(p1), 0)); },
     },
     {
         .row = Row::Weibull,
@@ -527,6 +575,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"weibull_min"},
         .differs = nullptr,
         .stream = Stream::Reseeds,
+        .split = [](double, double, double) { return kOneReseed; },
     },
 }};
 

@@ -88,6 +88,29 @@ enum class Stream : uint8_t {
     ReseedsAtShapeOne,      // Gamma: shape 1 is the reseeding exponential generator
 };
 
+// How a run of values with given parameters can be cut into parts drawn
+// apart, on several threads or machines (pelmora-gen -j and --shard), with
+// the same values as one run.
+enum class Cut : uint8_t {
+    // Every value starts with a reseed and makes exactly `perValue` of them
+    // (0: the value leaves the source alone). Value i then depends only on
+    // the clock readings i * perValue on; with --seed a part starts by
+    // jumping splitmix64 ahead.
+    Reseeds,
+    // Never reseeds and draws exactly `perValue` uniforms per value: a part
+    // starts with AdvanceUniform.
+    Jumps,
+    // Never reseeds and draws a varying number of uniforms (rejection or
+    // product loops): every value depends on all draws before it, so the
+    // values are drawn in order on one thread.
+    Serial,
+};
+
+struct Split {
+    Cut cut;
+    uint64_t perValue = 0;  // reseeds (Reseeds) or uniforms (Jumps) per value
+};
+
 struct Distribution {
     Row row;
     const char* caption;  // the ListBox1 item ("Student's T " ends in a blank)
@@ -112,6 +135,9 @@ struct Distribution {
     // name, one line saying what; nullptr where it does not.
     const char* differs;
     Stream stream;
+    // How the generator meets the source for these parameters (see Cut),
+    // with the same truncations as `draw`.
+    Split (*split)(double p1, double p2, double p3);
 };
 
 extern const std::array<Distribution, kRowCount>& kRows;
@@ -120,6 +146,8 @@ inline const Distribution& Record(Row row) { return kRows[static_cast<std::size_
 
 // Draws one value of `row` (see Distribution::draw).
 inline double DrawRow(Row row, double p1, double p2, double p3) { return Record(row).draw(p1, p2, p3); }
+
+inline Split SplitOf(Row row, double p1, double p2, double p3) { return Record(row).split(p1, p2, p3); }
 
 // Whether values of `row` with first parameter p1 each start with a reseed.
 bool ReseedsEachValue(Row row, double p1);

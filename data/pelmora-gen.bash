@@ -16,7 +16,7 @@ _pelmora_gen_names() {
 _pelmora_gen_options() {
     local opts
     opts=$("$1" --help 2>/dev/null | grep -oE '(^|[[:space:]])--?[a-z][a-z-]*' | tr -d ' \t' | sort -u)
-    echo "${opts:---seed -n -o --stats --list --help --version}"
+    echo "${opts:---seed -n -o -j --threads --shard --stats --list --help --version}"
 }
 
 _pelmora_gen() {

@@ -17,7 +17,9 @@
 //   the general format, and nothing on the error stream unless --stats
 //   asked for it; a failed run says "pelmora-gen: ..." and the lines it
 //   wrote before are whole values;
-// - a --seed run gives the same bytes when repeated.
+// - a --seed run gives the same bytes when repeated, and on one thread;
+// - --shard writes its stretch of the run, or is refused (status 2) for a
+//   row whose values are drawn in order.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -88,6 +90,7 @@ Outcome RunTool(const std::vector<std::string>& args) {
 // rows that loop over a count parameter with a small one.
 bool SmallWork(const Options& o, const Request& r, int64_t count) {
     if (count > 40) return false;
+    if (o.threads > 16) return false;  // a thread each costs more than the values
     auto smallCount = [](double p) {
         try {
             int32_t n = TruncToInt(p);
@@ -103,6 +106,15 @@ bool SmallWork(const Options& o, const Request& r, int64_t count) {
         case Row::Gamma: return !(r.p1 < -20);  // shapes far below 0 reject nearly every candidate
         default: return true;
     }
+}
+
+// The values a run writes: all COUNT, or the stretch of --shard.
+int64_t Written(const Options& o, int64_t count) {
+    if (count <= 0) return 0;
+    if (!o.shard) return count;
+    using Wide = unsigned __int128;
+    const Wide total = static_cast<uint64_t>(count);
+    return static_cast<int64_t>(total * (o.shard->index + 1) / o.shard->count - total * o.shard->index / o.shard->count);
 }
 
 bool IsValueLine(std::string_view line) {
@@ -176,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         } catch (const Error& e) {
             fieldError = e.what();
         }
-        if (fieldError.empty() && !SmallWork(o, request, count)) return 0;
+        if (fieldError.empty() && !SmallWork(o, request, Written(o, count))) return 0;
     }
 
     const uint32_t savedSeed = UniformSeed;
@@ -211,6 +223,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         case Mode::Generate: break;
     }
 
+    if (fieldError.empty() && o.shard && SplitOf(*o.row, request.p1, request.p2, request.p3).cut == Cut::Serial) {
+        if (run.status != kExitUsage || !run.out.empty() || run.err.rfind("pelmora-gen: --shard: ", 0) != 0) {
+            Fail("a serial row's shard was not refused", args);
+        }
+        return 0;
+    }
     if (!fieldError.empty()) {
         if (run.status != kExitFailure || !run.out.empty()) Fail("a bad field did not fail the run", args);
         if (run.err != "pelmora-gen: " + ErrorBoxText(fieldError) + "\n") Fail("a bad field with another message", args);
@@ -229,7 +247,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (std::string_view line : lines) {
         if (!IsValueLine(line)) Fail("a line that is not a finite value in the general format", args);
     }
-    const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
+    const auto wanted = static_cast<std::size_t>(Written(o, count));
     if (run.status == kExitOk) {
         if (lines.size() != wanted) Fail("a successful run with another number of lines", args);
         if (!o.stats && o.histBins == 0 && !run.err.empty()) Fail("a successful run wrote to the error stream", args);
@@ -244,6 +262,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         Outcome again = RunTool(args);
         UniformSeed = savedSeed;
         if (again.status != run.status || again.out != run.out || again.err != run.err) Fail("a seeded run is not repeatable", args);
+        // A later -j in the arguments wins over this one: then it is one more repeat.
+        std::vector<std::string> oneThread = {"-j", "1"};
+        oneThread.insert(oneThread.end(), args.begin(), args.end());
+        Outcome serial = RunTool(oneThread);
+        UniformSeed = savedSeed;
+        if (serial.status != run.status || serial.out != run.out || serial.err != run.err) {
+            Fail("a seeded run differs on one thread", args);
+        }
     }
     return 0;
 }

@@ -179,13 +179,15 @@ struct StopCase {
     int signal;
     int status;
     bool toFile;
+    const char* threads = "1";  // more draw a reseeding row in parts
 };
 
 class StopTest : public ::testing::TestWithParam<StopCase> {};
 
 TEST_P(StopTest, LeavesOnlyWholeLines) {
     const StopCase& c = GetParam();
-    const std::vector<std::string> args = {"--seed", "31", "-n", "1e15", "gamma", "2", "3"};
+    std::vector<std::string> args = {"-j", c.threads, "--seed", "31", "-n", "1e15", "gamma", "2", "3"};
+    if (std::string(c.threads) != "1") args = {"-j", c.threads, "--seed", "31", "-n", "1e15", "exponential", "2"};
     std::string written;
     int wstatus = 0;
     if (c.toFile) {
@@ -227,12 +229,13 @@ TEST_P(StopTest, LeavesOnlyWholeLines) {
     std::size_t lines = 0;
     for (char ch : written) lines += ch == '\n';
     std::vector<std::string> whole = args;
-    whole[3] = std::to_string(lines);
+    whole[5] = std::to_string(lines);
     EXPECT_EQ(written, Exec(whole).out) << lines << " lines";
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, StopTest,
                          ::testing::Values(StopCase{SIGINT, 130, false}, StopCase{SIGTERM, 143, false},
-                                           StopCase{SIGINT, 130, true}, StopCase{SIGTERM, 143, true}));
+                                           StopCase{SIGINT, 130, true}, StopCase{SIGTERM, 143, true},
+                                           StopCase{SIGINT, 130, false, "4"}, StopCase{SIGTERM, 143, true, "4"}));
 
 }  // namespace

@@ -193,8 +193,12 @@ TEST(ParseArguments, AllOptions) {
 }
 
 TEST(ParseArguments, AttachedValuesAndOptionsAfterTheDistribution) {
-    ParsedArguments p = Parse({"gamma", "2", "--seed=7", "-n3", "3", "-ofile"});
+    ParsedArguments p = Parse({"gamma", "2", "--seed=7", "-n3", "3", "-ofile", "-j3", "--shard=3/18446744073709551615"});
     ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.threads, 3);
+    ASSERT_TRUE(p.options.shard);
+    EXPECT_EQ(p.options.shard->index, 3u);
+    EXPECT_EQ(p.options.shard->count, UINT64_MAX);
     EXPECT_EQ(p.options.seed, 7u);
     EXPECT_EQ(p.options.count, "3");
     EXPECT_EQ(p.options.output, "file");
@@ -315,6 +319,18 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--seed=", "gamma"}, "the seed must be an unsigned 64-bit decimal integer, not ''"},
         UsageCase{{"--seed", "18446744073709551616", "gamma"},
                   "the seed must be an unsigned 64-bit decimal integer, not '18446744073709551616'"},
+        UsageCase{{"-j", "0", "gamma"}, "-j: '0' is not a number of threads from 1 to 256"},
+        UsageCase{{"--threads=257", "gamma"}, "--threads: '257' is not a number of threads from 1 to 256"},
+        UsageCase{{"gamma", "-j"}, "option -j needs a value"},
+        UsageCase{{"--shard", "1/4", "gamma"},
+                  "--shard needs --seed: only a seeded run is one stream that parts drawn apart can share"},
+        UsageCase{{"--seed=1", "--shard", "4/4", "gamma"},
+                  "--shard: '4/4' is not I/N, part I (counted from 0) of N parts, with 0 <= I < N"},
+        UsageCase{{"--seed=1", "--shard=0/0", "gamma"},
+                  "--shard: '0/0' is not I/N, part I (counted from 0) of N parts, with 0 <= I < N"},
+        UsageCase{{"--seed=1", "--shard=1", "gamma"},
+                  "--shard: '1' is not I/N, part I (counted from 0) of N parts, with 0 <= I < N"},
+        UsageCase{{"--list", "-j", "2"}, "--list takes no other arguments"},
         UsageCase{{"--list", "gama"}, "unknown distribution 'gama'; did you mean 'gamma'?"},
         UsageCase{{"--list", "--stats"}, "--list takes no other arguments"},
         UsageCase{{"--list", "gamma", "--as-window"}, "--list takes no other arguments"},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,81 @@ TEST(RowStream, ReseedsAsTheGeneratorDoes) {
             UniformSeed = 2;
             for (int i = 0; i < 5; ++i) second.push_back(DrawRow(row, p[0], p[1], p[2]));
             EXPECT_EQ(first == second, ReseedsEachValue(row, p[0])) << RowName(row) << " with " << p[0];
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pelmora
+
+namespace pelmora {
+namespace {
+
+// A clock whose readings are unrelated numbers, counted: a part of a run can
+// be set to any reading with `next`.
+struct CountingClock {
+    uint64_t next = 0;
+    static uint64_t Read(void* context) { return MixReading(static_cast<CountingClock*>(context)->next++ + 0x5EED); }
+};
+
+struct SplitCase {
+    Row row;
+    std::array<double, 3> p;
+};
+
+// Every row's split, checked against a serial run: each value drawn on its
+// own, from the clock reading and the uniform state the split says it
+// starts at (and a stale state where the row reseeds), is the serial run's
+// value bit for bit, and it takes exactly the reseeds the split says.
+// Serial rows are those that never reseed.
+TEST(RowSplit, EachValueAloneEqualsTheSerialRun) {
+    std::vector<SplitCase> cases;
+    for (int index = 0; index < kRowCount; ++index) cases.push_back({RowAt(index), Inside(RowAt(index))});
+    // The parameters that change the split: guards that draw nothing,
+    // counts, shape 1, a noncentrality of 0 or below.
+    cases.insert(cases.end(), {{Row::Gamma, {1, 2, 0}},
+                               {Row::Binomial, {0, 0.5, 0}},
+                               {Row::Binomial, {3, 0.5, 0}},
+                               {Row::ChiSquare, {4, 0, 0}},
+                               {Row::StudentT, {0, 0, 0}},
+                               {Row::StudentT, {3, 0, 0}},
+                               {Row::Geometric, {1, 0, 0}},
+                               {Row::NegativeBinomial, {3, 0.5, 0}},
+                               {Row::NegativeBinomial, {3, 1, 0}},
+                               {Row::NoncentralChiSquare, {3, 0, 0}},
+                               {Row::NoncentralChiSquare, {3, -1, 0}},
+                               {Row::NoncentralF, {2, 3, 0.5}},
+                               {Row::NoncentralT, {3, 1, 0}},
+                               {Row::Triangle, {0, 1, 2}}});
+    constexpr int kValues = 6;
+    CountingClock counter;
+    ScopedClock clock({&CountingClock::Read, &counter});
+    for (const SplitCase& c : cases) {
+        const Split split = SplitOf(c.row, c.p[0], c.p[1], c.p[2]);
+        SCOPED_TRACE(std::string(RowName(c.row)) + " with " + std::to_string(c.p[0]) + ", " + std::to_string(c.p[1]) +
+                     ", " + std::to_string(c.p[2]));
+        counter.next = 0;
+        UniformSeed = 77;
+        std::vector<double> serial;
+        for (int i = 0; i < kValues; ++i) serial.push_back(DrawRow(c.row, c.p[0], c.p[1], c.p[2]));
+        if (split.cut == Cut::Serial) {
+            EXPECT_FALSE(ReseedsEachValue(c.row, c.p[0]));
+            EXPECT_EQ(counter.next, 0u) << "a serial row that reseeds";
+            continue;
+        }
+        for (int i = 0; i < kValues; ++i) {
+            const uint64_t k = static_cast<uint64_t>(i);
+            if (split.cut == Cut::Reseeds) {
+                counter.next = k * split.perValue;
+                UniformSeed = 0xBAD0 + static_cast<uint32_t>(i);
+            } else {
+                counter.next = 0;
+                UniformSeed = 77;
+                AdvanceUniform(k * split.perValue);
+            }
+            const double alone = DrawRow(c.row, c.p[0], c.p[1], c.p[2]);
+            EXPECT_EQ(std::bit_cast<uint64_t>(alone), std::bit_cast<uint64_t>(serial[k])) << "value " << i;
+            EXPECT_EQ(counter.next, split.cut == Cut::Reseeds ? (k + 1) * split.perValue : 0u) << "value " << i;
         }
     }
 }
