@@ -1,9 +1,9 @@
 #pragma once
 // Formatting and writing on a second thread. The drawing thread hands blocks
 // of values over; the writer formats them in the general format, one per
-// line, and writes them through an OutputSink. Drawing (which must stay on
-// one thread: the uniform source is one process-wide state) and formatting
-// then run on two cores at once, and the values come out in the order drawn.
+// line, and writes them through an OutputSink. Drawing and formatting then
+// run on two cores at once, and the values come out in the order drawn.
+// This is the one-thread path (-j 1); cli/parts cuts a run over more threads.
 
 #include <array>
 #include <atomic>
