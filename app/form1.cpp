@@ -319,11 +319,7 @@ void TForm1::FormCanResize(QObject*, int&, int&, bool& Resize) { Resize = false;
 
 void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (event->size() == kClientSize) return;
-    int width = event->size().width(), height = event->size().height();
-    bool allowed = true;
-    FormCanResize(this, width, height, allowed);
-    if (!allowed) resize(kClientSize);
+    AskBeforeResize(this, event, kClientSize);
 }
 
 void TForm1::changeEvent(QEvent* event) {

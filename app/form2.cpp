@@ -74,11 +74,7 @@ void TForm2::FormCanResize(QObject*, int&, int&, bool& Resize) { Resize = false;
 
 void TForm2::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (event->size() == kClientSize) return;
-    int width = event->size().width(), height = event->size().height();
-    bool allowed = true;
-    FormCanResize(this, width, height, allowed);
-    if (!allowed) resize(kClientSize);
+    AskBeforeResize(this, event, kClientSize);
 }
 
 // The window has no buttons: Escape does not close it, the title bar does.

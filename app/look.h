@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QPalette>
+#include <QResizeEvent>
 #include <QSize>
 #include <QWidget>
 
@@ -39,6 +40,17 @@ QIcon ProgramIcon();
 // Sets `role` to `colour` for the enabled states only, so that a disabled
 // control still greys its text.
 void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour);
+
+// A fixed window's answer to a resize it did not make: its FormCanResize
+// handler is asked, and a refused size is put back to `size`.
+template <class Form>
+void AskBeforeResize(Form* form, QResizeEvent* event, QSize size) {
+    if (event->size() == size) return;
+    int width = event->size().width(), height = event->size().height();
+    bool allowed = true;
+    form->FormCanResize(form, width, height, allowed);
+    if (!allowed) form->resize(size);
+}
 
 // A fixed-size top-level window with system menu, minimize and close
 // buttons and no maximize button, its client area `size` at `position`.
