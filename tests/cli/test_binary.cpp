@@ -40,14 +40,20 @@ int StatusOf(int wstatus) {
     return -1;
 }
 
-// Runs the executable with `args`; its output goes to `outFd` when given.
-Outcome Exec(const std::vector<std::string>& args, int outFd = -1) {
-    int out = ::memfd_create("out", 0);
-    int err = ::memfd_create("err", 0);
+// The executable's argument vector for execv: its name, `args`, nullptr.
+std::vector<char*> ArgvOf(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(kBinary));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    return argv;
+}
+
+// Runs the executable with `args`; its output goes to `outFd` when given.
+Outcome Exec(const std::vector<std::string>& args, int outFd = -1) {
+    int out = ::memfd_create("out", 0);
+    int err = ::memfd_create("err", 0);
+    std::vector<char*> argv = ArgvOf(args);
     pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(outFd >= 0 ? outFd : out, 1);
@@ -156,10 +162,7 @@ TEST(Binary, NoProgressOnAFile) {
 // Starts the executable with its output on `outFd` and its error stream
 // discarded; returns the process id.
 pid_t Spawn(const std::vector<std::string>& args, int outFd) {
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(kBinary));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgvOf(args);
     pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(outFd, 1);
