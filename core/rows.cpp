@@ -536,8 +536,8 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
             return Law::None("no closed form is known for Noncentral F with the same delta in both chi-squares");
         },
         .formula = {R"(X = \frac{X_1/d_1}{X_2/d_2})",
-                    R"(\small X_1 ~ χ^2(d_1, δ),\; X_2 ~ χ^2(d_2, δ))",
-                    R"(\small \text{independent, with the same } δ)"},
+                    R"(X_1 ~ χ^2(d_1, δ),\; X_2 ~ χ^2(d_2, δ))",
+                    R"(\text{independent, with the same } δ)"},
         .aliases = {"ncf"},
         .differs = "(X1/d1) / (X2/d2) with the same delta in both chi-squares; the textbook law has a central X2",
         .stream = Stream::Reseeds,
