@@ -67,7 +67,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .law = [](double p1, double p2, double) { return BetaRowLaw(p1, p2); },
         .formula = {R"(X = \frac{a E_1}{a E_1 + b E_2})",
                     R"(E_1, E_2 ~ \text{Exp}(1) \text{ independent})",
-                    R"(f(x) = a b/(a(1 - x) + b x)^2, 0 < x < 1)"},
+                    R"(f(x) = a b/(a (1 - x) + b x)^2, 0 < x < 1)"},
         .aliases = {},
         .differs = "draws a·E1 / (a·E1 + b·E2), E1 and E2 exponential with mean 1, not Beta(a, b)",
         .stream = Stream::Reseeds,
