@@ -11,12 +11,12 @@ namespace {
 struct Item {
     enum class Kind { Word, Symbol, Group, Fraction, Binomial, Root, Parens, Bars, Sum };
     Kind kind = Kind::Group;
-    std::string words;        // Word: what is said ("" for a pause)
-    bool name = false;        // Word: a letter, a Greek letter or a word, which "(" right after applies
-    char32_t symbol = 0;      // Symbol
-    bool applied = false;     // Parens: the argument of the name right before it
-    std::vector<Item> body;   // Group, Root, Parens, Bars: the items; Fraction, Binomial: its two parts
-    std::vector<Item> sup;    // at most one item each
+    std::string words;       // Word: what is said ("" for a pause)
+    bool name = false;       // Word: a letter, a Greek letter or a word, which "(" right after applies
+    char32_t symbol = 0;     // Symbol
+    bool applied = false;    // Parens: the argument of the name right before it
+    std::vector<Item> body;  // Group, Root, Parens, Bars: the items; Fraction, Binomial: its two parts
+    std::vector<Item> sup;   // at most one item each
     std::vector<Item> sub;
 };
 
@@ -62,24 +62,23 @@ char32_t Decode(std::string_view s, std::size_t& i) {
 
 // The Greek letters as they are said; "" for any other character.
 const char* GreekName(char32_t c) {
-    static constexpr const char* kSmall[] = {"alpha", "beta",    "gamma", "delta", "epsilon", "zeta",
-                                             "eta",   "theta",   "iota",  "kappa", "lambda",  "mu",
-                                             "nu",    "xi",      "omicron", "pi",  "rho",     "sigma",
-                                             "sigma", "tau",     "upsilon", "phi", "chi",     "psi",
-                                             "omega"};
+    static constexpr const char* kSmall[] = {"alpha",   "beta", "gamma", "delta",  "epsilon", "zeta", "eta",
+                                             "theta",   "iota", "kappa", "lambda", "mu",      "nu",   "xi",
+                                             "omicron", "pi",   "rho",   "sigma",  "sigma",   "tau",  "upsilon",
+                                             "phi",     "chi",  "psi",   "omega"};
     if (c >= 0x03B1 && c <= 0x03C9) return kSmall[c - 0x03B1];
     switch (c) {
-    case 0x0393: return "Gamma";
-    case 0x0394: return "Delta";
-    case 0x0398: return "Theta";
-    case 0x039B: return "Lambda";
-    case 0x039E: return "Xi";
-    case 0x03A0: return "Pi";
-    case 0x03A3: return "Sigma";
-    case 0x03A6: return "Phi";
-    case 0x03A8: return "Psi";
-    case 0x03A9: return "Omega";
-    default: return "";
+        case 0x0393: return "Gamma";
+        case 0x0394: return "Delta";
+        case 0x0398: return "Theta";
+        case 0x039B: return "Lambda";
+        case 0x039E: return "Xi";
+        case 0x03A0: return "Pi";
+        case 0x03A3: return "Sigma";
+        case 0x03A6: return "Phi";
+        case 0x03A8: return "Psi";
+        case 0x03A9: return "Omega";
+        default: return "";
     }
 }
 
@@ -306,49 +305,35 @@ private:
 
     void One(const Item& item) {
         switch (item.kind) {
-        case Item::Kind::Word:
-            Add(item.words);
-            break;
-        case Item::Kind::Symbol:
-            Symbol(item.symbol);
-            break;
-        case Item::Kind::Group:
-            Items(item.body);
-            break;
-        case Item::Kind::Fraction:
-            Construct(item, "over", "the fraction", "end fraction");
-            break;
-        case Item::Kind::Binomial:
-            Construct(item, "choose", "the binomial coefficient", "end binomial");
-            break;
-        case Item::Kind::Root:
-            Around(item, "the square root of", "end root");
-            break;
-        case Item::Kind::Bars:
-            Around(item, "the absolute value of", "end absolute value");
-            break;
-        case Item::Kind::Parens:
-            if (item.applied) Add("of");
-            if (item.applied && IsListOfOnes(item.body) && item.sup.empty() && item.sub.empty()) {
-                Items(item.body);
-            } else {
-                Add("open paren");
-                Items(item.body);
-                Add("close paren");
-            }
-            break;
-        case Item::Kind::Sum:
-            Add("the sum");
-            if (!item.sub.empty()) {
-                Add("from");
-                Items(item.sub);
-            }
-            if (!item.sup.empty()) {
-                Add("to");
-                Items(item.sup);
-            }
-            Add("of");
-            return;  // the scripts were its limits
+            case Item::Kind::Word: Add(item.words); break;
+            case Item::Kind::Symbol: Symbol(item.symbol); break;
+            case Item::Kind::Group: Items(item.body); break;
+            case Item::Kind::Fraction: Construct(item, "over", "the fraction", "end fraction"); break;
+            case Item::Kind::Binomial: Construct(item, "choose", "the binomial coefficient", "end binomial"); break;
+            case Item::Kind::Root: Around(item, "the square root of", "end root"); break;
+            case Item::Kind::Bars: Around(item, "the absolute value of", "end absolute value"); break;
+            case Item::Kind::Parens:
+                if (item.applied) Add("of");
+                if (item.applied && IsListOfOnes(item.body) && item.sup.empty() && item.sub.empty()) {
+                    Items(item.body);
+                } else {
+                    Add("open paren");
+                    Items(item.body);
+                    Add("close paren");
+                }
+                break;
+            case Item::Kind::Sum:
+                Add("the sum");
+                if (!item.sub.empty()) {
+                    Add("from");
+                    Items(item.sub);
+                }
+                if (!item.sup.empty()) {
+                    Add("to");
+                    Items(item.sup);
+                }
+                Add("of");
+                return;  // the scripts were its limits
         }
         Scripts(item);
     }
@@ -406,23 +391,23 @@ private:
 
     void Symbol(char32_t c) {
         switch (c) {
-        case '=': Add("equals"); break;
-        case '<': Add("less than"); break;
-        case '>': Add("greater than"); break;
-        case 0x2264: Add("less than or equal to"); break;
-        case 0x2265: Add("greater than or equal to"); break;
-        case '~': Add("distributed as"); break;
-        case '+': Add("plus"); break;
-        case '-':
-        case 0x2212: Add("minus"); break;
-        case '*':
-        case 0x00B7:
-        case 0x00D7: Add("times"); break;
-        case '/': Add("over"); break;
-        case '!': Add("factorial"); break;
-        case ',': Add(","); break;
-        case 0x2026: Add("dot dot dot"); break;
-        default: break;  // nothing a reader could say
+            case '=': Add("equals"); break;
+            case '<': Add("less than"); break;
+            case '>': Add("greater than"); break;
+            case 0x2264: Add("less than or equal to"); break;
+            case 0x2265: Add("greater than or equal to"); break;
+            case '~': Add("distributed as"); break;
+            case '+': Add("plus"); break;
+            case '-':
+            case 0x2212: Add("minus"); break;
+            case '*':
+            case 0x00B7:
+            case 0x00D7: Add("times"); break;
+            case '/': Add("over"); break;
+            case '!': Add("factorial"); break;
+            case ',': Add(","); break;
+            case 0x2026: Add("dot dot dot"); break;
+            default: break;  // nothing a reader could say
         }
     }
 };

@@ -27,7 +27,9 @@ const std::string kCut = " \xE2\x80\xA6 (";
 const std::string kCutEnd = " characters in all) \xE2\x80\xA6 ";
 const std::string kA = "\xC3\xA4";  // one character in two bytes
 
-std::string NotValid(const std::string& field) { return std::string("'").append(field) + "' is not a valid floating point value."; }
+std::string NotValid(const std::string& field) {
+    return std::string("'").append(field) + "' is not a valid floating point value.";
+}
 std::string CannotOpen(const std::string& path) {
     return std::string("Cannot open file \"").append(path) + "\". No such file or directory.";
 }
@@ -49,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         BoxCase{"QuotesInsideTheField", NotValid(std::string(150, 'a') + "'" + std::string(150, 'b')),
                 NotValid(std::string(100, 'a') + kCut + "301" + kCutEnd + std::string(100, 'b'))},
         BoxCase{"QuotedPath", CannotOpen(std::string(1, '/') + std::string(300, 'd')),
-                CannotOpen(std::string(1, '/') + std::string(99, 'd') + kCut + "301" + kCutEnd + std::string(100, 'd'))},
+                CannotOpen(std::string(1, '/') + std::string(99, 'd') + kCut + "301" + kCutEnd +
+                           std::string(100, 'd'))},
         // Too little quoted to cut there: the whole text is cut.
         BoxCase{"ShortQuote", std::string("'x' ") + std::string(300, 'y'),
                 std::string("'x' ") + std::string(96, 'y') + kCut + "304" + kCutEnd + std::string(100, 'y')}),

@@ -61,8 +61,8 @@ TEST(SpokenPicture, EveryRowInPlainWords) {
         const std::string words = pelmora::SpokenPicture(row);
         EXPECT_GE(words.size(), 20u) << row.caption;
         for (char c : words) {
-            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                               c == ' ' || c == ',' || c == '.';
+            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' ||
+                               c == ',' || c == '.';
             EXPECT_TRUE(plain) << row.caption << ": '" << c << "' in \"" << words << "\"";
             if (!plain) break;
         }
