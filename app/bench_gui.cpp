@@ -22,7 +22,7 @@ struct Window {
     Window() {
         pelmora::app::SetErrorBox([this](const QString&, const QString&) { ++errors; });
         form.show();
-        form.ListBox1->setCurrentRow(pelmora::Index(pelmora::Row::StandardNormal));
+        form.ListBox1->SetItemIndex(pelmora::Index(pelmora::Row::StandardNormal));
         form.ListBox1Click(form.ListBox1);
         form.LabeledEdit2->setText(QStringLiteral("100000"));
         QCoreApplication::processEvents();

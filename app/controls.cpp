@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <algorithm>
@@ -31,6 +32,10 @@ void TImage::paintEvent(QPaintEvent*) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(rect(), picture_);
     } else {
+        // On a screen of another density than the picture's (1.5, or a
+        // double-size picture moved to a plain screen) its pixels are
+        // resampled smoothly; where they match, they are copied one to one.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, picture_.devicePixelRatio() != devicePixelRatioF());
         painter.drawImage(0, 0, picture_);
     }
 }
@@ -111,44 +116,50 @@ void TLabeledEdit::PlaceLabel() { EditLabel->move(x(), y() - EditLabel->height()
 
 // ---- TListBox
 
-TListBox::TListBox(QWidget* parent) : QListWidget(parent) { setSelectionMode(SingleSelection); }
+TListBox::TListBox(QWidget* parent) : QListWidget(parent) {
+    setSelectionMode(SingleSelection);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &TListBox::SelectionChanged);
+}
 
 int TListBox::ItemIndex() const {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
-template <class Base>
-void TListBox::EmitIfMoved(Base&& base) {
-    int before = ItemIndex();
-    base();
-    int after = ItemIndex();
-    if (after != before && after >= 0) Q_EMIT Click();
+void TListBox::SetItemIndex(int row) {
+    const QScopedValueRollback quiet(quiet_, true);
+    if (row < 0)
+        clearSelection();
+    else
+        setCurrentRow(row);
 }
 
+void TListBox::EmitClick() {
+    ++clicks_;
+    Q_EMIT Click();
+}
+
+void TListBox::SelectionChanged() {
+    const int row = ItemIndex();
+    if (row < 0) return;
+    if (currentRow() != row) selectionModel()->setCurrentIndex(model()->index(row, 0), QItemSelectionModel::NoUpdate);
+    if (!quiet_) EmitClick();
+}
+
+// A press on a row selects it (SelectionChanged reports that); a press on
+// the row already selected changes nothing and is reported here.
 void TListBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         event->accept();
         return;
     }
+    const int before = clicks_;
     QListWidget::mousePressEvent(event);
-    if (indexAt(event->position().toPoint()).isValid()) Q_EMIT Click();
+    if (clicks_ == before && indexAt(event->position().toPoint()).isValid()) EmitClick();
 }
 
 // The second press of a double click is one more click.
 void TListBox::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
-
-void TListBox::mouseMoveEvent(QMouseEvent* event) {
-    EmitIfMoved([&] { QListWidget::mouseMoveEvent(event); });
-}
-
-void TListBox::mouseReleaseEvent(QMouseEvent* event) {
-    EmitIfMoved([&] { QListWidget::mouseReleaseEvent(event); });
-}
-
-void TListBox::keyPressEvent(QKeyEvent* event) {
-    EmitIfMoved([&] { QListWidget::keyPressEvent(event); });
-}
 
 // A row, once selected, stays selected until another is: Ctrl with a click
 // or the space bar selects instead of deselecting.
@@ -158,6 +169,17 @@ QItemSelectionModel::SelectionFlags TListBox::selectionCommand(const QModelIndex
     if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
         command = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
     return command;
+}
+
+// ---- TButton
+
+void TButton::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (!event->isAutoRepeat()) click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 // ---- TCoolBar
@@ -204,12 +226,18 @@ void TCoolBar::paintEvent(QPaintEvent*) {
 
 namespace {
 
-QPixmap Glyph(void (*draw)(QPainter&)) {
-    QPixmap pixmap(TImageList::kSize, TImageList::kSize);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    draw(p);
-    return pixmap;
+QIcon Glyph(void (*draw)(QPainter&)) {
+    QIcon icon;
+    for (int ratio = 1; ratio <= 3; ++ratio) {
+        QPixmap pixmap(TImageList::kSize * ratio, TImageList::kSize * ratio);
+        pixmap.setDevicePixelRatio(ratio);  // the painter draws in the glyph's 16 x 16
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        draw(p);
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 // A floppy disk.

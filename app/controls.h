@@ -3,11 +3,13 @@
 // need: a picture, a labelled edit field, a list box that reports only the
 // user's selections, and a band container for the two tool bars.
 
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
+#include <QPushButton>
 #include <QWidget>
 #include <array>
 
@@ -55,16 +57,20 @@ private:
 };
 
 // A single-selection list that emits Click() once for every selection the
-// user makes: a press of the left button on a row (also on the row already
-// selected), every move of the selection by dragging or by the keyboard
-// (arrows, Home, End, pages, a letter). A row selected by the program emits
-// nothing. Other buttons neither select nor emit.
+// user makes, however it is made: whenever the selected row changes (a
+// press of the left button, dragging, the keyboard with arrows, Home, End,
+// pages or a letter, a screen reader's action on a row), and for a press of
+// the left button on the row already selected. A row selected by the
+// program with SetItemIndex emits nothing. Other buttons neither select nor
+// emit. The current row follows the selected one.
 class TListBox : public QListWidget {
     Q_OBJECT
 public:
     explicit TListBox(QWidget* parent);
     // The selected row, -1 when none.
     int ItemIndex() const;
+    // Selects `row` (-1: none) as the program does: Click() is not emitted.
+    void SetItemIndex(int row);
 
 Q_SIGNALS:
     void Click();
@@ -72,15 +78,28 @@ Q_SIGNALS:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
 
 private:
-    template <class Base>
-    void EmitIfMoved(Base&& base);
+    void SelectionChanged();
+    void EmitClick();
+
+    bool quiet_ = false;  // SetItemIndex is selecting
+    int clicks_ = 0;      // Click() emitted so far
+};
+
+// A push button that Return and the keypad's Enter press while it has the
+// focus, as Space does, the way buttons answer on the desktop this window
+// follows. It is no default button: Return typed into another control of the
+// window does not press it.
+class TButton : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // The band container at the top of the main window: the background gradient
@@ -96,16 +115,18 @@ protected:
     void paintEvent(QPaintEvent*) override;
 };
 
-// The four 16 x 16 glyphs of the tool buttons: 0 save, 1 copy, 2 clear, 3 help.
+// The four 16 x 16 glyphs of the tool buttons: 0 save, 1 copy, 2 clear, 3
+// help. Each is drawn for screens of device pixel ratio 1, 2 and 3 from the
+// same drawing, so that a dense screen shows a sharp glyph, not an enlarged one.
 class TImageList {
 public:
     TImageList();
     static constexpr int kCount = 4;
     static constexpr int kSize = 16;
-    const QPixmap& operator[](int index) const { return glyphs_[std::size_t(index)]; }
+    const QIcon& operator[](int index) const { return glyphs_[std::size_t(index)]; }
 
 private:
-    std::array<QPixmap, kCount> glyphs_;
+    std::array<QIcon, kCount> glyphs_;
 };
 
 }  // namespace pelmora::app

@@ -2,17 +2,24 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLocale>
 #include <QMimeData>
 #include <QResizeEvent>
 #include <QSettings>
+#include <QTreeView>
+#include <array>
 #include <limits>
+#include <utility>
 
+#include "app/access.h"
 #include "app/errorbox.h"
 #include "app/form2.h"
 #include "app/gradient.h"
@@ -22,6 +29,7 @@
 #include "core/generate.h"
 #include "core/rtf.h"
 #include "core/savefile.h"
+#include "core/speech.h"
 
 using namespace pelmora;
 using namespace pelmora::app;
@@ -52,6 +60,26 @@ void KeepNoSettings() {
     }
 }
 
+// Qt sizes the save dialog's columns for a few sample texts ("128.88 GB"),
+// which cuts real ones such as "154 bytes": once a folder has been read,
+// every column takes the width of what it shows, and the names what room is
+// left beside the others.
+void FitColumnsOnceRead(QFileDialog& dialog) {
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (files == nullptr || view == nullptr) return;
+    QObject::connect(files, &QFileSystemModel::directoryLoaded, view, [view] {
+        QHeaderView* header = view->header();
+        int others = 0;
+        for (int column = 0; column < header->count(); ++column) {
+            view->resizeColumnToContents(column);
+            if (column > 0 && !header->isSectionHidden(column)) others += header->sectionSize(column);
+        }
+        const int room = view->viewport()->width() - others;
+        if (room > header->sectionSize(0)) header->resizeSection(0, room);
+    });
+}
+
 // SaveDialog1: filter "TXT File(*.txt)" with the pattern "*.TXT" (the
 // lower-case form too, since the pattern is meant without regard to case),
 // no question before replacing a file, the last name offered again (within
@@ -65,17 +93,23 @@ QString RunSaveDialog(QWidget* owner, const QString& lastName) {
     dialog.setNameFilter(QStringLiteral("TXT File(*.txt) (*.TXT *.txt)"));
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    FitColumnsOnceRead(dialog);
     if (!lastName.isEmpty()) dialog.selectFile(lastName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();
 }
 
-QToolButton* GlyphButton(const QString& name, const QPixmap& glyph, const QString& hint, QWidget* parent, int left) {
+// A tool button is named by its hint for a screen reader too, and described
+// by what it does.
+QToolButton* GlyphButton(const QString& name, const QIcon& glyph, const QString& hint, const QString& does,
+                         QWidget* parent, int left) {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
-    button->setIcon(QIcon(glyph));
-    button->setIconSize(glyph.size());
+    button->setIcon(glyph);
+    button->setIconSize(QSize(TImageList::kSize, TImageList::kSize));
     button->setToolTip(hint);
+    button->setAccessibleName(hint);
+    button->setAccessibleDescription(does);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
     button->setGeometry(left, 1, 23, 22);
@@ -84,6 +118,7 @@ QToolButton* GlyphButton(const QString& name, const QPixmap& glyph, const QStrin
 
 QWidget* Separator(const QString& name, QWidget* parent, int left) {
     auto* line = new QFrame(parent);
+    SetAccessibleRole(line, QAccessible::Separator);
     line->setObjectName(name);
     line->setFrameShape(QFrame::VLine);
     line->setFrameShadow(QFrame::Sunken);
@@ -103,6 +138,21 @@ QAction* MenuSeparator(QMenu* menu, const QString& name) {
     return action;
 }
 
+// For a screen reader: each parameter field described by what the parameter is.
+void DescribeFields(const std::array<TLabeledEdit*, 3>& fields, const Distribution& row) {
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (const char* meaning = row.params[i].meaning)
+            fields[i]->setAccessibleDescription(QString::fromUtf8(meaning));
+}
+
+// For a screen reader: the formula picture named by its formula in words.
+void DescribePicture(TImage* image, const Distribution& row) {
+    image->setAccessibleName(QString::fromStdString(SpokenPicture(row)));
+    const std::string_view name = RowName(row.row);
+    image->setAccessibleDescription(
+        QStringLiteral("The formula of %1").arg(QString::fromUtf8(name.data(), qsizetype(name.size()))));
+}
+
 }  // namespace
 
 void SetDecimalSeparatorSource(std::function<QString()> source) { DecimalSeparatorSource() = std::move(source); }
@@ -110,6 +160,8 @@ void SetDecimalSeparatorSource(std::function<QString()> source) { DecimalSeparat
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     Form1 = this;
     UseLook();
+    UseAccessibility();
+    SetAccessibleRole(this, QAccessible::Window);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Pelmora 8.5"));
     setFont(DefaultFont());
@@ -170,20 +222,28 @@ void TForm1::CreateCoolBar() {
     CoolBar1->setGeometry(0, 0, 599, 57);
 
     ToolBar1 = new TMenuToolBar(CoolBar1);
+    SetAccessibleRole(ToolBar1, QAccessible::ToolBar);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setAccessibleName(QStringLiteral("Menu"));
     ToolBar1->setGeometry(9, 0, 582, 25);
     File1Button = ToolBar1->AddMenu(File1, QStringLiteral("File1Button"));
     Help1Button = ToolBar1->AddMenu(Help1, QStringLiteral("Help1Button"));
 
     ToolBar2 = new QWidget(CoolBar1);
+    SetAccessibleRole(ToolBar2, QAccessible::ToolBar);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+    ToolBar2->setAccessibleName(QStringLiteral("Tools"));
     ToolBar2->setGeometry(9, 27, 582, 25);
-    ToolButton1 = GlyphButton(QStringLiteral("ToolButton1"), ImageList1[0], QStringLiteral("Save datas"), ToolBar2, 0);
-    ToolButton2 = GlyphButton(QStringLiteral("ToolButton2"), ImageList1[1], QStringLiteral("Copy Datas"), ToolBar2, 23);
+    ToolButton1 = GlyphButton(QStringLiteral("ToolButton1"), ImageList1[0], QStringLiteral("Save datas"),
+                              QStringLiteral("Saves the values of the pane to a file"), ToolBar2, 0);
+    ToolButton2 = GlyphButton(QStringLiteral("ToolButton2"), ImageList1[1], QStringLiteral("Copy Datas"),
+                              QStringLiteral("Copies the selected values"), ToolBar2, 23);
     ToolButton6 = Separator(QStringLiteral("ToolButton6"), ToolBar2, 46);
-    ToolButton3 = GlyphButton(QStringLiteral("ToolButton3"), ImageList1[2], QStringLiteral("Clear Datas"), ToolBar2, 54);
+    ToolButton3 = GlyphButton(QStringLiteral("ToolButton3"), ImageList1[2], QStringLiteral("Clear Datas"),
+                              QStringLiteral("Empties the pane"), ToolBar2, 54);
     ToolButton4 = Separator(QStringLiteral("ToolButton4"), ToolBar2, 77);
-    ToolButton5 = GlyphButton(QStringLiteral("ToolButton5"), ImageList1[3], QStringLiteral("Help"), ToolBar2, 85);
+    ToolButton5 = GlyphButton(QStringLiteral("ToolButton5"), ImageList1[3], QStringLiteral("Help"),
+                              QStringLiteral("Shows the manual"), ToolBar2, 85);
 }
 
 void TForm1::CreateControls() {
@@ -196,13 +256,15 @@ void TForm1::CreateControls() {
     CreateDistributionList();
 
     Image2 = new TImage(TImage::AutoSize, this);
+    SetAccessibleRole(Image2, QAccessible::Graphic);
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->move(192, 72);
 
     CreateSettingPanel();
 
-    Button1 = new QPushButton(QStringLiteral("Generate"), this);
+    Button1 = new TButton(QStringLiteral("Generate"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setAccessibleDescription(QStringLiteral("Draws the values into the pane"));
     Button1->setGeometry(216, 408, 129, 25);
     Button1->setFont(ArialFont(true, true));
     SetColour(Button1, QPalette::ButtonText, kMaroon);
@@ -217,6 +279,8 @@ void TForm1::CreateDistributionList() {
 
     ListBox1 = new TListBox(GroupBox1);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setAccessibleName(GroupBox1->title());  // and labelled by the frame
+    ListBox1->setAccessibleDescription(QStringLiteral("The distribution to draw from"));
     ListBox1->setGeometry(2, 15, 165, 384);
     ListBox1->setFont(ArialFont(true));
     SetColour(ListBox1, QPalette::Base, kSkyBlue);
@@ -247,6 +311,7 @@ void TForm1::CreateSettingPanel() {
         return edit;
     };
     LabeledEdit2 = field(QStringLiteral("LabeledEdit2"), QStringLiteral("Quantity"), 56);
+    LabeledEdit2->setAccessibleDescription(QStringLiteral("How many values to draw"));
     SetColour(LabeledEdit2, QPalette::Text, kMaroon);
     LabeledEdit5 = field(QStringLiteral("LabeledEdit5"), QStringLiteral("min"), 104);
     LabeledEdit6 = field(QStringLiteral("LabeledEdit6"), QStringLiteral("max"), 152);
@@ -256,6 +321,8 @@ void TForm1::CreateSettingPanel() {
 void TForm1::CreateOutputPane() {
     RichEdit1 = new QPlainTextEdit(this);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setAccessibleName(QStringLiteral("Generated values"));
+    RichEdit1->setAccessibleDescription(QStringLiteral("The values drawn, one a line"));
     RichEdit1->setGeometry(392, 64, 201, 401);
     RichEdit1->setReadOnly(true);
     RichEdit1->setUndoRedoEnabled(false);
@@ -294,8 +361,19 @@ void TForm1::ConnectHandlers() {
     bind(Manual1, &TForm1::Manual1Click);
     bind(ToolButton5, &TForm1::Manual1Click);
     bind(Register1, &TForm1::Register1Click);
-    connect(RichEdit1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(RichEdit1->viewport()->mapToGlobal(at)); });
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const bool byKeyboard = std::exchange(contextMenuByKeyboard_, false);
+        PopUpContextMenu(PopupMenu1, RichEdit1->viewport()->mapToGlobal(at), byKeyboard);
+    });
+    // Whether the pane's context menu is asked for from the keyboard.
+    for (QObject* pane : {static_cast<QObject*>(RichEdit1), static_cast<QObject*>(RichEdit1->viewport())})
+        pane->installEventFilter(this);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ContextMenu)
+        contextMenuByKeyboard_ = static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+    return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::SetTabOrder() {
@@ -373,8 +451,10 @@ void TForm1::ListBox1Click(QObject*) {
             LabeledEdit7->show();
             LabeledEdit7->setLabelText(QString::fromUtf8(label));
         }
+        DescribeFields({LabeledEdit5, LabeledEdit6, LabeledEdit7}, info);
         const QString picture = folder + QString::fromUtf8(info.picture);
         Image2->setPicture(LoadFormulaPicture(picture, Image2->devicePixelRatioF()));
+        DescribePicture(Image2, info);
     });
 }
 

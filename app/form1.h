@@ -110,6 +110,7 @@ public:
     void ReadDecimalSeparator();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -122,6 +123,8 @@ private:
     void CreateOutputPane();
     void ConnectHandlers();
     void SetTabOrder();
+
+    bool contextMenuByKeyboard_ = false;  // the last context menu request came from the keyboard
 };
 
 // The main window, once created.

@@ -75,8 +75,8 @@ private:
 void UseLook() {
     if (dynamic_cast<TLookStyle*>(QApplication::style()) != nullptr) return;
     QApplication::setStyle(new TLookStyle(QApplication::style()->name()));
-    QApplication::setFont(DefaultFont(), "QMenu");
-    QApplication::setFont(DefaultFont(), "QMessageBox");
+    for (const char* kind : {"QMenu", "QMessageBox", "QTipLabel", "QFileDialog"})
+        QApplication::setFont(DefaultFont(), kind);
 }
 
 void SetKeyboardCues(bool shown) { keyboardCues = shown; }

@@ -25,8 +25,8 @@ QFont DefaultFont();
 // Installs the program's look for the whole application, once (the windows'
 // constructors call it): the platform's style with group box captions set on
 // the frame's top line and accelerator letters underlined only while
-// keyboard cues are shown, and the windows' default font for menus and
-// message boxes.
+// keyboard cues are shown, and the windows' default font for menus, message
+// boxes, tooltips and the save dialog.
 void UseLook();
 
 // Whether accelerator letters are underlined; the menu tool bar shows them

@@ -1,9 +1,11 @@
 #include "app/menubar.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSet>
+#include <QWindow>
 
 #include "app/look.h"
 
@@ -69,6 +71,21 @@ void AssignAccelerators(QMenu* menu) {
     }
     captions = AcceleratedCaptions(captions);
     for (qsizetype i = 0; i < items.size(); ++i) items[i]->setText(captions[i]);
+}
+
+// The letters show in the whole window while the menu is open, the menu
+// buttons of the tool bar included, as the platform's keyboard cues do.
+void PopUpContextMenu(QMenu* menu, const QPoint& global, bool byKeyboard) {
+    QWidget* owner = menu->parentWidget() ? menu->parentWidget()->window() : nullptr;
+    auto cues = [owner](bool shown) {
+        SetKeyboardCues(shown);
+        if (owner) owner->update();
+    };
+    if (byKeyboard) {
+        cues(true);
+        QObject::connect(menu, &QMenu::aboutToHide, menu, [cues] { cues(false); }, Qt::SingleShotConnection);
+    }
+    menu->popup(global);
 }
 
 // ---- TMenuToolBar
@@ -184,6 +201,11 @@ bool TMenuToolBar::WindowKey(QKeyEvent* key) {
         SetHot(hot_ >= 0 ? -1 : 0);
         return true;
     }
+    if (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier) {
+        SetHot(-1);
+        OpenContextMenu();
+        return true;
+    }
     if (hot_ < 0) return false;
     const int count = int(entries_.size());
     switch (key->key()) {
@@ -227,8 +249,8 @@ bool TMenuToolBar::MenuKey(QKeyEvent* key) {
     case Qt::Key_Right:
         Open((open_ + 1) % count, true);
         return true;
-    case Qt::Key_Escape:
-        escapeToBar_ = true;
+    case Qt::Key_Escape:  // a menu dropped down by the mouse gives the keyboard back to the focus
+        escapeToBar_ = openByKeyboard_;
         menu->hide();
         return true;
     case Qt::Key_F10:
@@ -256,6 +278,15 @@ bool TMenuToolBar::MenuMousePress(QMouseEvent* mouse) {
 void TMenuToolBar::MenuMouseMove(QMouseEvent* mouse) {
     const int index = IndexAt(mouse->globalPosition().toPoint());
     if (index >= 0 && index != open_) Open(index, false);
+}
+
+// Shift+F10 is the Menu key: the window hands a context menu request from the
+// keyboard to its focused control, which places the menu at its cursor.
+void TMenuToolBar::OpenContextMenu() {
+    QWindow* handle = window()->windowHandle();
+    if (handle == nullptr) return;
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QCursor::pos());
+    QCoreApplication::sendEvent(handle, &request);
 }
 
 void TMenuToolBar::AltReleased() {

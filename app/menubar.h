@@ -21,14 +21,21 @@ QStringList AcceleratedCaptions(const QStringList& captions);
 // Gives the items of `menu` their automatic accelerators (separators have none).
 void AssignAccelerators(QMenu* menu);
 
+// Pops `menu` up at `global` as a context menu. Opened from the keyboard
+// (the Menu key, Shift+F10), it shows its accelerator letters until it closes.
+void PopUpContextMenu(QMenu* menu, const QPoint& global, bool byKeyboard);
+
 // A flat tool bar of menu buttons. A button drops its menu down when pressed
 // with the mouse, or from the keyboard with Alt and its letter. F10 or Alt
 // pressed and released alone give the bar the keyboard: the first button is
 // drawn hot, Left and Right move along the bar, Down, Up, Return or the
 // button's letter open its menu, Escape gives the keyboard back. In an open
 // menu Left and Right open the neighbouring menu and Escape closes it, leaving
-// the bar with the keyboard. The letters are underlined while Alt is held and
-// while the bar or a menu opened from the keyboard has the keyboard.
+// the bar with the keyboard when the menu came from the keyboard, else the
+// control that has the focus. The letters are underlined while Alt is held
+// and while the bar or a menu opened from the keyboard has the keyboard.
+// Shift+F10 anywhere in the window opens the focused control's context menu,
+// as the Menu key does.
 class TMenuToolBar : public QWidget {
     Q_OBJECT
 public:
@@ -60,6 +67,7 @@ private:
     bool MenuMousePress(QMouseEvent* mouse);
     void MenuMouseMove(QMouseEvent* mouse);
     void AltReleased();
+    void OpenContextMenu();
 
     void Open(int index, bool byKeyboard);
     void MenuHidden(int index);

@@ -88,7 +88,7 @@ int main(int argc, char* argv[]) {
     QApplication::setActiveWindow(&form1);
     bool ok = Save(&form1, folder, "1-start.png");
 
-    form1.ListBox1->setCurrentRow(pelmora::Index(pelmora::Row::Gamma));
+    form1.ListBox1->SetItemIndex(pelmora::Index(pelmora::Row::Gamma));
     form1.ListBox1Click(form1.ListBox1);
     ok &= Save(&form1, folder, "2-gamma.png");
 

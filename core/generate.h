@@ -48,9 +48,13 @@ void GenerateValues(int index, const Request& request, std::string_view sep, Sin
 std::string ErrorBoxText(std::string_view message);
 
 // A UTF-8 text of more than kBoxMaxCharacters characters, shortened in the
-// middle to its first and last kBoxKeptCharacters characters around a note
-// of its whole length; a shorter text as it is. A field may hold megabytes,
-// and a message box with all of them takes the window seconds to lay out.
+// middle; a shorter text as it is. A field may hold megabytes, and a message
+// box with all of them takes the window seconds to lay out. A message that
+// quotes what the user typed (from its first ' or " to the last of the same
+// mark) and is long because of it keeps its words whole: the quoted text is
+// cut to its first and last kBoxKeptCharacters characters around a note of
+// its own length ("(400 characters in all)" for a field of 400). Any other
+// long text is cut so as a whole.
 inline constexpr std::size_t kBoxMaxCharacters = 256;
 inline constexpr std::size_t kBoxKeptCharacters = 100;
 std::string ShortenedForBox(std::string_view text);

@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -15,6 +17,7 @@
 
 #include "app/errorbox.h"
 #include "app/jpeg.h"
+#include "core/speech.h"
 #include "support.h"
 
 using namespace testing_app;
@@ -148,7 +151,7 @@ private Q_SLOTS:
         QCOMPARE(f.ListBox1->ItemIndex(), 11);
         QCOMPARE(errors.texts.size(), 8);
         // A row selected by the program runs nothing.
-        f.ListBox1->setCurrentRow(Index(Row::ChiSquare));
+        f.ListBox1->SetItemIndex(Index(Row::ChiSquare));
         QCOMPARE(errors.texts.size(), 8);
         QCOMPARE(f.LabeledEdit5->EditLabel->text(), QStringLiteral("afa"));
         // Other buttons neither select nor run it.
@@ -161,6 +164,44 @@ private Q_SLOTS:
                           f.ListBox1->visualItemRect(f.ListBox1->item(5)).center());
         QCOMPARE(f.ListBox1->ItemIndex(), 5);
         QCOMPARE(errors.texts.size(), 9);
+    }
+
+    // A screen reader selects a row through the list's accessible interface
+    // (AT-SPI's action on the row): the handler runs as for a click, once,
+    // and the row becomes the current one, so the panel, the picture and
+    // what Generate draws agree.
+    void accessibleSelectionRunsTheHandler() {
+        ErrorCapture errors;
+        Window w(folder);
+        TForm1& f = *w.form1;
+        ClickRow(f, Row::Gamma);
+        FillFields(f);
+        QSignalSpy runs(f.ListBox1, &pelmora::app::TListBox::Click);
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f.ListBox1);
+        QCOMPARE(list->childCount(), 27);
+        QAccessibleInterface* poisson = list->child(Index(Row::Poisson));
+        QCOMPARE(poisson->role(), QAccessible::ListItem);
+        QCOMPARE(poisson->text(QAccessible::Name), QStringLiteral("Poisson"));
+        QCOMPARE(list->indexOfChild(poisson), Index(Row::Poisson));
+        QVERIFY(!poisson->state().selected && list->child(Index(Row::Gamma))->state().selected);
+        QVERIFY(poisson->actionInterface() != nullptr);
+        poisson->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(runs.size(), 1);
+        QVERIFY(poisson->state().selected && !list->child(Index(Row::Gamma))->state().selected);
+        QCOMPARE(f.ListBox1->ItemIndex(), Index(Row::Poisson));
+        QCOMPARE(f.ListBox1->currentRow(), Index(Row::Poisson));
+        QVERIFY(f.RichEdit1->toPlainText().isEmpty());
+        QCOMPARE(f.LabeledEdit5->EditLabel->text(), QStringLiteral("lambda"));
+        QVERIFY(f.LabeledEdit6->isHidden());
+        QCOMPARE(f.LabeledEdit5->text(), QStringLiteral("first"));
+        QCOMPARE(f.Image2->size(), PictureSize(Index(Row::Poisson)));
+        QCOMPARE(QAccessible::queryAccessibleInterface(f.Image2)->text(QAccessible::Name),
+                 QString::fromStdString(pelmora::SpokenPicture(pelmora::Record(Row::Poisson))));
+        // The selected row cannot be deselected: the action changes nothing.
+        poisson->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(f.ListBox1->ItemIndex(), Index(Row::Poisson));
+        QCOMPARE(errors.texts, QStringList());
     }
 
     void missingPictureFolder() {

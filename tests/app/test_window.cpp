@@ -1,7 +1,8 @@
 // The main window as it starts: its controls, menus, tool bars, fixed size,
-// tab order, the keyboard on the menus, and the error box with the
-// application title.
+// tab order, the keyboard on the menus and the buttons, what a screen reader
+// is told of each control, and the error box with the application title.
 
+#include <QAccessible>
 #include <QLabel>
 #include <QMenu>
 #include <QTimer>
@@ -10,6 +11,7 @@
 
 #include "app/errorbox.h"
 #include "app/look.h"
+#include "core/speech.h"
 #include "support.h"
 
 using namespace testing_app;
@@ -279,6 +281,142 @@ private Q_SLOTS:
         QCOMPARE(seen, states);
         QCOMPARE(ran, commands);
         QCOMPARE(QApplication::focusWidget(), f.RichEdit1);  // the menus never took the focus
+    }
+
+    // Return and the keypad's Enter press the focused button, as Space does;
+    // Return in a field presses nothing (Generate is no default button).
+    void returnPressesTheFocusedButton_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QKeyCombination>("key");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("Return on Generate") << "Button1" << QKeyCombination(Qt::Key_Return) << 3;
+        QTest::newRow("keypad Enter on Generate")
+            << "Button1" << QKeyCombination(Qt::KeypadModifier, Qt::Key_Enter) << 3;
+        QTest::newRow("Space on Generate") << "Button1" << QKeyCombination(Qt::Key_Space) << 3;
+        QTest::newRow("Shift+Return on Generate")
+            << "Button1" << QKeyCombination(Qt::ShiftModifier, Qt::Key_Return) << 0;
+        QTest::newRow("Return in the quantity field") << "LabeledEdit2" << QKeyCombination(Qt::Key_Return) << 0;
+        QTest::newRow("keypad Enter in the quantity field")
+            << "LabeledEdit2" << QKeyCombination(Qt::KeypadModifier, Qt::Key_Enter) << 0;
+    }
+    void returnPressesTheFocusedButton() {
+        QFETCH(QString, focus);
+        QFETCH(QKeyCombination, key);
+        QFETCH(int, lines);
+        ErrorCapture errors;
+        Window w(folder);
+        TForm1& f = *w.form1;
+        Activate(f);
+        ClickRow(f, Row::StandardNormal);
+        f.LabeledEdit2->setText(QStringLiteral("3"));
+        f.findChild<QWidget*>(focus)->setFocus();
+        Type(f, key);
+        QCOMPARE(PaneLines(f).size(), lines);
+        QCOMPARE(errors.texts, QStringList());
+    }
+
+    // Escape closes a menu dropped down with the mouse and gives the keyboard
+    // back to the control that had it: the next key reaches that control.
+    // (From the keyboard, Escape leaves the bar with the keyboard, as
+    // keyboardOnTheMenus shows.)
+    void escapeFromAMenuOpenedByTheMouse() {
+        Window w(folder);
+        TForm1& f = *w.form1;
+        Activate(f);
+        f.LabeledEdit2->clear();
+        f.LabeledEdit2->setFocus();
+        QTest::mouseClick(f.File1Button, Qt::LeftButton);
+        QCOMPARE(MenuState(f), QStringLiteral("File>"));
+        Type(f, QKeyCombination(Qt::Key_Escape));
+        QCOMPARE(MenuState(f), QStringLiteral("-"));
+        Type(f, QKeyCombination(Qt::Key_5));
+        QCOMPARE(f.LabeledEdit2->text(), QStringLiteral("5"));
+        QCOMPARE(QApplication::focusWidget(), f.LabeledEdit2);
+    }
+
+    // Shift+F10 opens the pane's context menu as the Menu key does, with its
+    // letters underlined while it is open; Escape closes it and the pane
+    // keeps the focus.
+    void shiftF10OpensTheContextMenu() {
+        Window w(folder);
+        TForm1& f = *w.form1;
+        Activate(f);
+        f.RichEdit1->setFocus();
+        Type(f, QKeyCombination(Qt::ShiftModifier, Qt::Key_F10));
+        QVERIFY(f.PopupMenu1->isVisible());
+        QCOMPARE(QApplication::activePopupWidget(), f.PopupMenu1);
+        QVERIFY(pelmora::app::KeyboardCues());
+        Type(f, QKeyCombination(Qt::Key_Escape));
+        QVERIFY(!f.PopupMenu1->isVisible());
+        QVERIFY(!pelmora::app::KeyboardCues());
+        QCOMPARE(QApplication::focusWidget(), f.RichEdit1);
+        // From the mouse, no letters.
+        Q_EMIT f.RichEdit1->customContextMenuRequested(QPoint(10, 10));
+        QVERIFY(f.PopupMenu1->isVisible());
+        QVERIFY(!pelmora::app::KeyboardCues());
+        f.PopupMenu1->hide();
+    }
+
+    // What a screen reader is told of each control (after Gamma is
+    // selected): its role, its name, its description and the control that
+    // labels it, and that it is part of the window's tree.
+    void accessibilityTree_data() {
+        QTest::addColumn<QString>("object");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("labelledBy");
+        const QString formula = QString::fromStdString(pelmora::SpokenPicture(pelmora::Record(Row::Gamma)));
+        QTest::newRow("main window") << "Form1" << int(QAccessible::Window) << "Pelmora 8.5" << "" << "";
+        QTest::newRow("list") << "ListBox1" << int(QAccessible::List) << "Distribution"
+                              << "The distribution to draw from" << "GroupBox1";
+        QTest::newRow("formula picture") << "Image2" << int(QAccessible::Graphic) << formula
+                                         << "The formula of Gamma" << "";
+        QTest::newRow("quantity") << "LabeledEdit2" << int(QAccessible::EditableText) << "Quantity"
+                                  << "How many values to draw" << "LabeledEdit2Label";
+        QTest::newRow("first parameter") << "LabeledEdit5" << int(QAccessible::EditableText) << "afa" << "shape"
+                                         << "LabeledEdit5Label";
+        QTest::newRow("Generate") << "Button1" << int(QAccessible::Button) << "Generate"
+                                  << "Draws the values into the pane" << "";
+        QTest::newRow("pane") << "RichEdit1" << int(QAccessible::EditableText) << "Generated values"
+                              << "The values drawn, one a line" << "";
+        QTest::newRow("menu tool bar") << "ToolBar1" << int(QAccessible::ToolBar) << "Menu" << "" << "";
+        QTest::newRow("File") << "File1Button" << int(QAccessible::ButtonMenu) << "File" << "" << "";
+        QTest::newRow("glyph tool bar") << "ToolBar2" << int(QAccessible::ToolBar) << "Tools" << "" << "";
+        QTest::newRow("Save datas") << "ToolButton1" << int(QAccessible::Button) << "Save datas"
+                                    << "Saves the values of the pane to a file" << "";
+        QTest::newRow("Copy Datas") << "ToolButton2" << int(QAccessible::Button) << "Copy Datas"
+                                    << "Copies the selected values" << "";
+        QTest::newRow("separator") << "ToolButton6" << int(QAccessible::Separator) << "" << "" << "";
+        QTest::newRow("Clear Datas") << "ToolButton3" << int(QAccessible::Button) << "Clear Datas"
+                                     << "Empties the pane" << "";
+        QTest::newRow("Help") << "ToolButton5" << int(QAccessible::Button) << "Help" << "Shows the manual" << "";
+    }
+    void accessibilityTree() {
+        QFETCH(QString, object);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QFETCH(QString, description);
+        QFETCH(QString, labelledBy);
+        Window w(folder);
+        TForm1& f = *w.form1;
+        ClickRow(f, Row::Gamma);
+        QWidget* widget = object == QLatin1String("Form1") ? &f : f.findChild<QWidget*>(object);
+        QVERIFY(widget != nullptr);
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(control != nullptr && control->isValid());
+        QCOMPARE(int(control->role()), role);
+        QCOMPARE(control->text(QAccessible::Name), name);
+        QCOMPARE(control->text(QAccessible::Description), description);
+        const auto labels = control->relations(QAccessible::Label);
+        QCOMPARE(labels.isEmpty() ? QString() : labels.first().first->object()->objectName(), labelledBy);
+        // Each control is a child of its parent, up to the window.
+        for (QAccessibleInterface* child = control; child->object() != &f;) {
+            QAccessibleInterface* parent = child->parent();
+            QVERIFY(parent != nullptr);
+            QVERIFY2(parent->indexOfChild(child) >= 0, qPrintable(parent->object()->objectName()));
+            child = parent;
+        }
     }
 
     // Alt+F, then Exit's letter: the main window closes and the event loop

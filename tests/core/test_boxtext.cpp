@@ -27,6 +27,13 @@ const std::string kCut = " \xE2\x80\xA6 (";
 const std::string kCutEnd = " characters in all) \xE2\x80\xA6 ";
 const std::string kA = "\xC3\xA4";  // one character in two bytes
 
+std::string NotValid(const std::string& field) {
+    return std::string("'").append(field) + "' is not a valid floating point value.";
+}
+std::string CannotOpen(const std::string& path) {
+    return std::string("Cannot open file \"").append(path) + "\". No such file or directory.";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Box, ShortenedForBox,
     ::testing::Values(
@@ -38,9 +45,17 @@ INSTANTIATE_TEST_SUITE_P(
         BoxCase{"TwoByteCharacters", [] { std::string s; for (int i = 0; i < 300; ++i) s += kA; return s; }(),
                 [] { std::string s; for (int i = 0; i < 100; ++i) s += kA; return s; }() + kCut + "300" + kCutEnd +
                     [] { std::string s; for (int i = 0; i < 100; ++i) s += kA; return s; }()},
-        BoxCase{"FourMegabyteField", "'" + std::string(4 << 20, '7') + "x' is not a valid floating point value.",
-                "'" + std::string(99, '7') + kCut + "4194344" + kCutEnd + std::string(61, '7') +
-                    "x' is not a valid floating point value."}),
+        // A quoted field: its own length, and the message's words whole.
+        BoxCase{"FourMegabyteField", NotValid(std::string(4 << 20, '7') + "x"),
+                NotValid(std::string(100, '7') + kCut + "4194305" + kCutEnd + std::string(99, '7') + "x")},
+        BoxCase{"QuotesInsideTheField", NotValid(std::string(150, 'a') + "'" + std::string(150, 'b')),
+                NotValid(std::string(100, 'a') + kCut + "301" + kCutEnd + std::string(100, 'b'))},
+        BoxCase{"QuotedPath", CannotOpen(std::string(1, '/') + std::string(300, 'd')),
+                CannotOpen(std::string(1, '/') + std::string(99, 'd') + kCut + "301" + kCutEnd +
+                           std::string(100, 'd'))},
+        // Too little quoted to cut there: the whole text is cut.
+        BoxCase{"ShortQuote", std::string("'x' ") + std::string(300, 'y'),
+                std::string("'x' ") + std::string(96, 'y') + kCut + "304" + kCutEnd + std::string(100, 'y')}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

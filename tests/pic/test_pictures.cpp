@@ -296,15 +296,15 @@ TEST_F(WrittenPictures, DoubleSizeIsTheSameDrawing) {
     }
 }
 
-// Each line of Beta and F (which explain a construction in three lines)
-// stands at least kLegiblePx high in the window: the rows from the first to
+// Each line of Beta, F and Noncentral F (which explain a construction in
+// three lines) stands at least kLegiblePx high in the window: the rows from the first to
 // the last holding ink within the line's place, at the size shown. Lines of
 // small type (11 pixels) come to about 10 rows; lines set at the formula size
 // (13 pixels) with their parentheses, scripts or capitals and descenders to 12
 // or more.
 TEST_F(WrittenPictures, LinesOfTheConstructionPicturesAreLegible) {
     constexpr int kLegiblePx = 12;
-    for (const char* file : {"beta.jpg", "f.jpg"}) {
+    for (const char* file : {"beta.jpg", "f.jpg", "noncenf.jpg"}) {
         const auto picture = std::find_if(FormulaPictures().begin(), FormulaPictures().end(),
                                           [&](const FormulaPicture& p) { return std::string(p.file) == file; });
         ASSERT_NE(picture, FormulaPictures().end()) << file;
