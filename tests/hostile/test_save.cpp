@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <acl/libacl.h>
+#include <sys/acl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/xattr.h>
 
 #include <csignal>
 #include <optional>
@@ -28,6 +31,8 @@ const std::string kOld = "the old content, which must survive\n";
 // Larger than the file size limit the tests set.
 const std::string kNew = std::string(6000, 'n') + "\n";
 constexpr rlim_t kSizeLimit = 1000;
+// Shorter than kOld.
+const std::string kShortNew = "{\\rtf1 new}\n";
 
 std::string CannotCreate(const std::string& path, const std::string& why) {
     return "Cannot create file \"" + path + "\". " + why;
@@ -325,6 +330,86 @@ INSTANTIATE_TEST_SUITE_P(
         ForeignCase{"FileWithA255ByteName", false, 0755, Who::Saver, Who::Saver, 0600, Shape::LongName, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --- ACLs and extended attributes ------------------------------------------
+
+struct AttributesCase {
+    const char* name;
+    bool byNobody;            // saved by "nobody" (root sets up the file for it)
+    const char* attribute;    // set on the file before, with the value "kept"
+    bool replaced;            // by a copy (a new inode); else written in place
+};
+
+void PrintTo(const AttributesCase& c, std::ostream* os) { *os << c.name; }
+
+class Attributes : public ::testing::TestWithParam<AttributesCase> {};
+
+// A file shared through an ACL entry ("nobody" may write it, the group may
+// only read) keeps that ACL, its mask and its attributes: copied to the
+// replacement, or, where one cannot be given to a copy, kept by writing in
+// place.
+TEST_P(Attributes, AreKeptByTheSave) {
+    const AttributesCase& c = GetParam();
+    if (c.byNobody && ::geteuid() != 0) GTEST_SKIP() << "only root can set an attribute that the saving user cannot";
+    Folder folder;
+    if (c.byNobody && !hostile::CanTestPermissions(folder.path())) {
+        GTEST_SKIP() << "running as root without a way to become an ordinary user who can reach " << folder.path();
+    }
+    const std::string work = folder / "work";
+    ASSERT_EQ(::mkdir(work.c_str(), 0755), 0);
+    const std::string path = work + "/values.TXT";
+    ASSERT_TRUE(WriteFile(path, kOld, 0640));
+    if (c.byNobody) {
+        ASSERT_EQ(::chown(work.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    acl_t acl = ::acl_from_text("u::rw-,u:65534:rw-,g::r--,m::rw-,o::---");
+    ASSERT_NE(acl, nullptr);
+    const int set = ::acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl);
+    ::acl_free(acl);
+    if (set != 0 && errno == ENOTSUP) GTEST_SKIP() << folder.path() << " has no ACLs";
+    ASSERT_EQ(set, 0);
+    if (::setxattr(path.c_str(), c.attribute, "kept", 4, 0) != 0 && errno == ENOTSUP) {
+        GTEST_SKIP() << folder.path() << " has no " << c.attribute << " attributes";
+    }
+    auto aclText = [&] {
+        acl_t now = ::acl_get_file(path.c_str(), ACL_TYPE_ACCESS);
+        char* text = now ? ::acl_to_any_text(now, nullptr, ',', TEXT_NUMERIC_IDS) : nullptr;
+        std::string result = text ? text : "<none>";
+        ::acl_free(text);
+        ::acl_free(now);
+        return result;
+    };
+    const std::string before = aclText();
+    struct stat old {};
+    ASSERT_EQ(::stat(path.c_str(), &old), 0);
+
+    hostile::ChildResult r = RunInChild(
+        [&] {
+            ::alarm(10);
+            return Thrown([&] { pelmora::SaveFile(path, kShortNew); });
+        },
+        c.byNobody);
+    ASSERT_TRUE(r.ran);
+    EXPECT_EQ(r.text, "<nothing thrown>");
+    EXPECT_EQ(ReadFile(path), kShortNew);
+    EXPECT_EQ(aclText(), before);
+    char value[16] = {};
+    EXPECT_EQ(::getxattr(path.c_str(), c.attribute, value, sizeof value), 4);
+    EXPECT_STREQ(value, "kept");
+    struct stat now {};
+    ASSERT_EQ(::stat(path.c_str(), &now), 0);
+    EXPECT_EQ(now.st_mode, old.st_mode);
+    EXPECT_EQ(now.st_ino != old.st_ino, c.replaced);
+    EXPECT_EQ(folder.NamesIn(work), std::vector<std::string>{"values.TXT"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Save, Attributes,
+    ::testing::Values(AttributesCase{"AccessAclAndUserAttribute", false, "user.pelmora", true},
+                      // Only a privileged process may set security.* attributes.
+                      AttributesCase{"AttributeTheUserCannotSet", true, "security.pelmora", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // --- A save cut short -------------------------------------------------------
 
 struct CutShortCase {
@@ -340,7 +425,6 @@ void PrintTo(const CutShortCase& c, std::ostream* os) { *os << c.name; }
 
 class CutShort : public ::testing::TestWithParam<CutShortCase> {};
 
-const std::string kShortNew = "{\\rtf1 new}\n";
 
 // The process is killed at each step of a save. The file reads as the old
 // document or the new one (line breaks after a document's closing brace are
