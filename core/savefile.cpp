@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <vector>
 
@@ -40,6 +42,38 @@ std::string AddDefaultExtension(std::string path, std::string_view extension) {
         path += extension;
     }
     return path;
+}
+
+bool OnPseudoFileSystem(const std::string& folder) {
+    struct stat st {}, dev {}, root {};
+    if (::stat(folder.c_str(), &st) != 0) return false;
+    // The file system that holds /dev, whatever its type (a tmpfs in containers).
+    if (::stat("/dev", &dev) == 0 && ::stat("/", &root) == 0 && dev.st_dev != root.st_dev && st.st_dev == dev.st_dev) {
+        return true;
+    }
+    // Otherwise by type: mountinfo lines are "id parent major:minor root mount-point options... - type source ...".
+    static const char* const kKernelTypes[] = {"proc",     "sysfs",     "devtmpfs",   "devpts",  "debugfs", "tracefs",
+                                               "securityfs", "cgroup",  "cgroup2",    "pstore",  "bpf",     "configfs",
+                                               "efivarfs", "fusectl",   "mqueue",     "binfmt_misc", "hugetlbfs",
+                                               "autofs",   "rpc_pipefs", "nsfs",      "selinuxfs"};
+    std::FILE* mounts = std::fopen("/proc/self/mountinfo", "re");
+    if (mounts == nullptr) return false;
+    const std::string device = std::to_string(::major(st.st_dev)) + ":" + std::to_string(::minor(st.st_dev));
+    bool pseudo = false;
+    char* line = nullptr;
+    std::size_t size = 0;
+    while (!pseudo && ::getline(&line, &size, mounts) > 0) {
+        const std::string_view text(line);
+        std::size_t first = text.find(' '), second = text.find(' ', first + 1);
+        std::size_t third = text.find(' ', second + 1), dash = text.find(" - ");
+        if (third == std::string_view::npos || dash == std::string_view::npos) continue;
+        if (text.substr(second + 1, third - second - 1) != device) continue;
+        const std::string_view type = text.substr(dash + 3, text.find(' ', dash + 3) - dash - 3);
+        for (const char* kernel : kKernelTypes) pseudo = pseudo || type == kernel;
+    }
+    std::free(line);
+    std::fclose(mounts);
+    return pseudo;
 }
 
 namespace {

@@ -24,6 +24,12 @@ std::string CannotCreateMessage(std::string_view path, std::string_view reason);
 // extension ("values" -> "values.TXT"; "values.txt" stays).
 std::string AddDefaultExtension(std::string path, std::string_view extension);
 
+// Whether `folder` lies on a file system of the kernel's own (/proc, /sys,
+// /dev, debugfs, cgroups...), whose files are not documents and where
+// merely looking at a file can block (/proc/kmsg). The save dialog is never
+// opened in one. False where `folder` cannot be looked at.
+bool OnPseudoFileSystem(const std::string& folder);
+
 // The reason given when the name is taken by something other than a
 // regular file: a FIFO, a socket, a device (other than /dev/null, /dev/zero
 // and /dev/full, which a user may name to throw a document away or to try a
