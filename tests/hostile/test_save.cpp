@@ -321,9 +321,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "Permission denied"},
         // The sticky folder refuses the rename; the file is written in place.
         ForeignCase{"OthersOpenFileInAStickyFolder", false, 01777, Who::Other, Who::Other, 0666, Shape::Plain, ""},
-        ForeignCase{"OthersFileSavedByRoot", true, 0755, Who::Saver, Who::Other, 0640, Shape::Plain, ""},
-        // A mode the usual umask would not give: the copy must be given it.
-        ForeignCase{"OwnFileKeepsItsMode", false, 0755, Who::Saver, Who::Saver, 0664, Shape::Plain, ""},
+        ForeignCase{"OthersFileSavedByRoot", true, 0755, Who::Saver, Who::Other, 02640, Shape::Plain, ""},
+        // A mode that neither the usual umask nor the ACL gives the copy.
+        ForeignCase{"OwnFileKeepsItsMode", false, 0755, Who::Saver, Who::Saver, 02664, Shape::Plain, ""},
         ForeignCase{"HardLink", false, 0755, Who::Saver, Who::Saver, 0644, Shape::HardLink, ""},
         ForeignCase{"DanglingLinkCreatesItsTarget", false, 0755, Who::Saver, Who::Saver, 0, Shape::DanglingLink, ""},
         ForeignCase{"NewFileWithA255ByteName", false, 0755, Who::Saver, Who::Saver, 0, Shape::LongName, ""},
