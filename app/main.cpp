@@ -1,5 +1,7 @@
 // Pelmora: random numbers from 27 distributions, in a window.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QByteArray>
 #include <QList>
@@ -10,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "app/errorbox.h"
 #include "app/form1.h"
@@ -66,8 +67,10 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context, const
         if (missing.isEmpty()) {
             std::fputs(kNoDisplay, stderr);
         } else {
-            std::fprintf(stderr, "pelmora: the window-system platform \"%s\" cannot be loaded: this Qt has no plugin of that name\n",
-                         missing.toLocal8Bit().constData());
+            std::fprintf(
+                stderr,
+                "pelmora: the window-system platform \"%s\" cannot be loaded: this Qt has no plugin of that name\n",
+                missing.toLocal8Bit().constData());
         }
         std::fflush(stderr);
         std::_Exit(1);

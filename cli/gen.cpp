@@ -419,7 +419,8 @@ int Generate(const Options& o, int outFd, int errFd) {
         if (w.error == EPIPE) return kExitFailure;
         Fail(errFd, "Cannot write to " + out.Target() + ". " + SystemErrorText(w.error));
         if (auto held = out.CutBack(sink)) {
-            Fail(errFd, out.Target() + " holds " + std::to_string(*held) + (*held == 1 ? " whole value" : " whole values"));
+            Fail(errFd,
+                 out.Target() + " holds " + std::to_string(*held) + (*held == 1 ? " whole value" : " whole values"));
         }
         if (drawn.failure) Fail(errFd, *drawn.failure);
         return kExitFailure;

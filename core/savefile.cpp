@@ -28,7 +28,9 @@ std::string CannotOpenMessage(std::string_view path, int err) {
     return "Cannot open file \"" + std::string(path) + "\". " + SystemErrorText(err);
 }
 
-std::string CannotCreateMessage(std::string_view path, int err) { return CannotCreateMessage(path, SystemErrorText(err)); }
+std::string CannotCreateMessage(std::string_view path, int err) {
+    return CannotCreateMessage(path, SystemErrorText(err));
+}
 
 std::string CannotCreateMessage(std::string_view path, std::string_view reason) {
     return "Cannot create file \"" + std::string(path) + "\". " + std::string(reason);
@@ -45,17 +47,19 @@ std::string AddDefaultExtension(std::string path, std::string_view extension) {
 }
 
 bool OnPseudoFileSystem(const std::string& folder) {
-    struct stat st {}, dev {}, root {};
+    struct stat st {};
+    struct stat dev {};
+    struct stat root {};
     if (::stat(folder.c_str(), &st) != 0) return false;
     // The file system that holds /dev, whatever its type (a tmpfs in containers).
     if (::stat("/dev", &dev) == 0 && ::stat("/", &root) == 0 && dev.st_dev != root.st_dev && st.st_dev == dev.st_dev) {
         return true;
     }
     // Otherwise by type: mountinfo lines are "id parent major:minor root mount-point options... - type source ...".
-    static const char* const kKernelTypes[] = {"proc",     "sysfs",     "devtmpfs",   "devpts",  "debugfs", "tracefs",
-                                               "securityfs", "cgroup",  "cgroup2",    "pstore",  "bpf",     "configfs",
-                                               "efivarfs", "fusectl",   "mqueue",     "binfmt_misc", "hugetlbfs",
-                                               "autofs",   "rpc_pipefs", "nsfs",      "selinuxfs"};
+    static const char* const kKernelTypes[] = {
+        "proc",   "sysfs",       "devtmpfs",  "devpts", "debugfs",    "tracefs",  "securityfs",
+        "cgroup", "cgroup2",     "pstore",    "bpf",    "configfs",   "efivarfs", "fusectl",
+        "mqueue", "binfmt_misc", "hugetlbfs", "autofs", "rpc_pipefs", "nsfs",     "selinuxfs"};
     std::FILE* mounts = std::fopen("/proc/self/mountinfo", "re");
     if (mounts == nullptr) return false;
     const std::string device = std::to_string(::major(st.st_dev)) + ":" + std::to_string(::minor(st.st_dev));
@@ -189,7 +193,9 @@ pid_t HiddenNamePid(std::string_view name) {
     name.remove_prefix(kPrefix.size());
     std::size_t dash = name.find('-');
     if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size()) return 0;
-    auto digits = [](std::string_view s) { return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }); };
+    auto digits = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
     if (dash > 9 || !digits(name.substr(0, dash)) || !digits(name.substr(dash + 1))) return 0;
     return static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
 }
@@ -307,7 +313,8 @@ public:
         }
         for (int attempt = 1; attempt <= 100; ++attempt) {
             std::string name = HiddenName(attempt);
-            fd_.Reset(::openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode));
+            fd_.Reset(
+                ::openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode));
             if (fd_.valid()) {
                 name_ = std::move(name);
                 Lock();
@@ -340,8 +347,11 @@ public:
     bool Name() {
         for (int attempt = 1; name_.empty(); ++attempt) {
             std::string name = HiddenName(attempt);
-            if (Link(name)) name_ = std::move(name);
-            else if (errno != EEXIST || attempt == 100) return false;
+            if (Link(name)) {
+                name_ = std::move(name);
+            } else if (errno != EEXIST || attempt == 100) {
+                return false;
+            }
         }
         return true;
     }
@@ -468,7 +478,8 @@ private:
                 std::string target(PATH_MAX, '\0');
                 ssize_t n = ::readlinkat(at.get(), "", target.data(), target.size());
                 if (n < 0) CannotCreate(errno);
-                if (n == 0 || static_cast<std::size_t>(n) >= target.size()) CannotCreate(n == 0 ? ENOENT : ENAMETOOLONG);
+                if (n == 0) CannotCreate(ENOENT);
+                if (static_cast<std::size_t>(n) >= target.size()) CannotCreate(ENAMETOOLONG);
                 target.resize(static_cast<std::size_t>(n));
                 std::deque<std::string> more = Names(target);
                 names.insert(names.begin(), more.begin(), more.end());
@@ -559,8 +570,7 @@ private:
             static_cast<rlim_t>(covered) > limit.rlim_cur) {
             WriteFailed();
         }
-        if (covered > 0 && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, covered) != 0 &&
-            (NoRoom(errno) || errno == EFBIG)) {
+        if (covered > 0 && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, covered) != 0 && (NoRoom(errno) || errno == EFBIG)) {
             WriteFailed();
         }
         std::string old;

@@ -175,7 +175,8 @@ private Q_SLOTS:
                  qPrintable(errors.texts.front()));
         answer.name.clear();
         w.form1->ToolButton1Click(nullptr);
-        QCOMPARE(answer.offered, QStringList({QString(), QDir::home().filePath(QStringLiteral("pelmora-nowhere.TXT"))}));
+        QCOMPARE(answer.offered,
+                 QStringList({QString(), QDir::home().filePath(QStringLiteral("pelmora-nowhere.TXT"))}));
     }
 
     // A device is written in place, never replaced. (Through the window the

@@ -184,8 +184,10 @@ TEST_P(WriteError, IsReportedAndNeverASuccess) {
                 values = file.size() / 8;
             } else {
                 // The file ends with a whole line, or with a whole value that the tab after it would follow.
-                EXPECT_TRUE(file.empty() || file.back() == '\n' || all[file.size()] == '\t') << file.substr(file.size() - 20);
-                values = static_cast<std::size_t>(std::count_if(file.begin(), file.end(), [](char ch) { return ch == '\n' || ch == '\t'; }));
+                EXPECT_TRUE(file.empty() || file.back() == '\n' || all[file.size()] == '\t')
+                    << file.substr(file.size() - 20);
+                values = static_cast<std::size_t>(
+                    std::count_if(file.begin(), file.end(), [](char ch) { return ch == '\n' || ch == '\t'; }));
                 if (!file.empty() && file.back() != '\n') ++values;
             }
             err += "pelmora-gen: " + target + " holds " + std::to_string(values) + " whole values.\n";
@@ -196,16 +198,15 @@ TEST_P(WriteError, IsReportedAndNeverASuccess) {
 
 INSTANTIATE_TEST_SUITE_P(
     PelmoraGen, WriteError,
-    ::testing::Values(WriteErrorCase{"OneValueToAFullDevice", "1", true, true, "No space left on device"},
-                      WriteErrorCase{"ABlockToAFullDevice", "4096", true, true, "No space left on device"},
-                      WriteErrorCase{"ManyBlocksToAFullDevice", "1000000", true, true, "No space left on device"},
-                      WriteErrorCase{"StandardOutputOnAFullDevice", "100", false, true, "No space left on device"},
-                      WriteErrorCase{"FileBeyondTheSizeLimit", "100000", true, false, "File too large"},
-                      WriteErrorCase{"FileInColumnsBeyondTheSizeLimit", "100000", true, false, "File too large",
-                                     {"--columns", "3"}},
-                      WriteErrorCase{"BinaryFileBeyondTheSizeLimit", "100000", true, false, "File too large",
-                                     {"--binary"}},
-                      WriteErrorCase{"StandardOutputBeyondTheSizeLimit", "100000", false, false, "File too large"}),
+    ::testing::Values(
+        WriteErrorCase{"OneValueToAFullDevice", "1", true, true, "No space left on device"},
+        WriteErrorCase{"ABlockToAFullDevice", "4096", true, true, "No space left on device"},
+        WriteErrorCase{"ManyBlocksToAFullDevice", "1000000", true, true, "No space left on device"},
+        WriteErrorCase{"StandardOutputOnAFullDevice", "100", false, true, "No space left on device"},
+        WriteErrorCase{"FileBeyondTheSizeLimit", "100000", true, false, "File too large"},
+        WriteErrorCase{"FileInColumnsBeyondTheSizeLimit", "100000", true, false, "File too large", {"--columns", "3"}},
+        WriteErrorCase{"BinaryFileBeyondTheSizeLimit", "100000", true, false, "File too large", {"--binary"}},
+        WriteErrorCase{"StandardOutputBeyondTheSizeLimit", "100000", false, false, "File too large"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- No thread to write with ------------------------------------------------

@@ -334,9 +334,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct AttributesCase {
     const char* name;
-    bool byNobody;            // saved by "nobody" (root sets up the file for it)
-    const char* attribute;    // set on the file before, with the value "kept"
-    bool replaced;            // by a copy (a new inode); else written in place
+    bool byNobody;          // saved by "nobody" (root sets up the file for it)
+    const char* attribute;  // set on the file before, with the value "kept"
+    bool replaced;          // by a copy (a new inode); else written in place
 };
 
 void PrintTo(const AttributesCase& c, std::ostream* os) { *os << c.name; }
@@ -424,7 +424,6 @@ struct CutShortCase {
 void PrintTo(const CutShortCase& c, std::ostream* os) { *os << c.name; }
 
 class CutShort : public ::testing::TestWithParam<CutShortCase> {};
-
 
 // The process is killed at each step of a save. The file reads as the old
 // document or the new one (line breaks after a document's closing brace are
@@ -535,7 +534,8 @@ TEST_P(Flushes, TheFileThenItsFolder) {
     const std::string thrown = Thrown([&] { pelmora::SaveFile(path, kShortNew); });
     syncs = nullptr;
     EXPECT_EQ(thrown, "<nothing thrown>");
-    struct stat file {}, dir {};
+    struct stat file {};
+    struct stat dir {};
     ASSERT_EQ(::stat(path.c_str(), &file), 0);
     ASSERT_EQ(::stat(folder.path().c_str(), &dir), 0);
     EXPECT_EQ(seen, (std::vector<Synced>{{file.st_ino, false}, {dir.st_ino, true}}));

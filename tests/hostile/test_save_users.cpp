@@ -12,8 +12,8 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -92,7 +92,8 @@ hostile::ChildResult RunAs(const Who& who, const std::function<std::string()>& c
 std::optional<std::string> CannotBeTwoUsers(const Folder& folder) {
     if (::geteuid() != 0) return "only root can act as two other users";
     if (::getpwuid(kB) != nullptr) return "uid " + std::to_string(kB) + " belongs to a user of this machine";
-    hostile::ChildResult r = RunAs(kUserA, [&] { return std::string(::access(folder.path().c_str(), X_OK) == 0 ? "yes" : "no"); });
+    hostile::ChildResult r =
+        RunAs(kUserA, [&] { return std::string(::access(folder.path().c_str(), X_OK) == 0 ? "yes" : "no"); });
     if (r.text != "yes") return "user " + std::to_string(kA) + " cannot reach " + folder.path();
     return std::nullopt;
 }
@@ -206,7 +207,8 @@ TEST_P(SharedFolder, RefusesWhatTheShellWouldBeRefused) {
         switch (c.plant) {
             case Plant::BLinkToAsFile:
             case Plant::ALink: return ::symlink(precious.c_str(), report.c_str()) == 0 ? "" : "symlink";
-            case Plant::BDanglingLink: return ::symlink((home + "/new.txt").c_str(), report.c_str()) == 0 ? "" : "symlink";
+            case Plant::BDanglingLink:
+                return ::symlink((home + "/new.txt").c_str(), report.c_str()) == 0 ? "" : "symlink";
             case Plant::BLinkToAsFolder: return ::symlink(home.c_str(), report.c_str()) == 0 ? "" : "symlink";
             case Plant::BFile:
             case Plant::BFileInAGroupFolder: return WriteFile(report, "B's\n", 0666) ? "" : "write";
@@ -278,8 +280,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct FullDiskCase {
     const char* name;
-    int freePages;   // room left on the disk, in 4096-byte pages
-    bool saved;      // else "Failed to Save Stream" and the old text
+    int freePages;  // room left on the disk, in 4096-byte pages
+    bool saved;     // else "Failed to Save Stream" and the old text
 };
 
 void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
@@ -319,7 +321,8 @@ TEST_P(NearlyFullDisk, FailsBeforeTheOldTextIsTouched) {
     });
     ASSERT_TRUE(r.ran) << "ended by signal " << r.signal;
     if (r.text.rfind("skip: ", 0) == 0) GTEST_SKIP() << r.text.substr(6);
-    EXPECT_EQ(r.text, (c.saved ? "<nothing thrown>|" + kNew : std::string(pelmora::kFailedToSaveStream) + "|" + old) + "|2");
+    EXPECT_EQ(r.text,
+              (c.saved ? "<nothing thrown>|" + kNew : std::string(pelmora::kFailedToSaveStream) + "|" + old) + "|2");
 }
 
 INSTANTIATE_TEST_SUITE_P(Save, NearlyFullDisk,
