@@ -53,39 +53,19 @@ const Who kRoot{0, {0}};
 
 // Runs `code` in a child process as `who`, which has kDeadlineSeconds to end:
 // a child still running then is ended by SIGALRM, which the caller sees.
-// The child's text comes back through a pipe.
 hostile::ChildResult RunAs(const Who& who, const std::function<std::string()>& code) {
-    hostile::ChildResult result;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return result;
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        ::alarm(kDeadlineSeconds);
-        std::signal(SIGPIPE, SIG_DFL);
-        const gid_t gid = who.groups.front();
-        if (::setgroups(who.groups.size(), who.groups.data()) != 0 || ::setresgid(gid, gid, gid) != 0 ||
-            ::setresuid(who.uid, who.uid, who.uid) != 0) {
-            ::_exit(3);
-        }
-        std::string text = "ran:" + code();
-        ssize_t unused = ::write(fds[1], text.data(), text.size());
-        (void)unused;
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string text;
-    char buf[4096];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    if (text.rfind("ran:", 0) == 0) {
-        result.ran = true;
-        result.text = text.substr(4);
-    }
-    return result;
+    return hostile::RunInChild(
+        [&] {
+            ::alarm(kDeadlineSeconds);
+            std::signal(SIGPIPE, SIG_DFL);
+            const gid_t gid = who.groups.front();
+            if (::setgroups(who.groups.size(), who.groups.data()) != 0 || ::setresgid(gid, gid, gid) != 0 ||
+                ::setresuid(who.uid, who.uid, who.uid) != 0) {
+                return "<cannot become user " + std::to_string(who.uid) + ">";
+            }
+            return code();
+        },
+        false);
 }
 
 // Why the two-user tests cannot run here, or nothing.
