@@ -82,11 +82,11 @@ std::optional<std::string> CannotBeTwoUsers(const Folder& folder) {
 
 // The kernel's protections at their strictest, for the length of one case,
 // then as they were; off where they cannot be set. The settings are the
-// whole machine's: a lock file keeps two cases (of any checkout) from
-// setting and restoring them across each other.
+// whole machine's: a lock on one of them keeps two cases (of any checkout)
+// from setting and restoring them across each other.
 class KernelProtections {
 public:
-    KernelProtections() : lock_(::open("/tmp/.pelmora-kernel-protections.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    KernelProtections() : lock_(::open(Path("protected_regular").c_str(), O_RDONLY | O_CLOEXEC)) {
         for (int waited = 0; ::flock(lock_.get(), LOCK_EX | LOCK_NB) != 0; ++waited) {
             if (!lock_.valid() || waited == 2000) return;
             ::usleep(10000);
