@@ -141,7 +141,8 @@ std::deque<std::string> Names(std::string_view path) {
 
 // The kernel's link protection (fs.protected_symlinks): a link in a sticky
 // folder that others may write is followed only by its owner, or when the
-// folder's owner made it.
+// folder's owner made it. Applied here to every link of a path; the kernel
+// looks at the last one only, but one on the way can lead a save as well.
 bool MayFollow(const struct stat& folder, const struct stat& link) {
     if (link.st_uid == ::geteuid()) return true;
     if ((folder.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH)) return true;

@@ -59,7 +59,8 @@ struct SaveWatch {
 // is used. Symbolic links are followed, also to a target that does not
 // exist yet (which is then created), except where the kernel's link
 // protection would refuse them: a link in a sticky folder that others may
-// write, owned neither by this user nor by the folder's owner. An existing
+// write, owned neither by this user nor by the folder's owner (anywhere in
+// the path, where the kernel looks at the last link only). An existing
 // regular file or FIFO in a sticky folder that others (or its group) may
 // write, owned neither by this user nor by the folder's owner, is refused
 // the same way. These rules hold whatever fs.protected_symlinks,
