@@ -99,6 +99,17 @@ QString RunSaveDialog(QWidget* owner, const QString& lastName) {
     return dialog.selectedFiles().first();
 }
 
+// The name the save dialog offers: the last one, except in a file system
+// of the kernel's (a failed save to /proc/x.txt), where the dialog would
+// list files that block when looked at: there, the same name in the home
+// folder.
+QString NameToOffer(const QString& lastName) {
+    if (lastName.isEmpty()) return lastName;
+    const QFileInfo last(lastName);
+    if (!OnPseudoFileSystem(last.absolutePath().toStdString())) return lastName;
+    return QDir::home().filePath(last.fileName());
+}
+
 // A tool button is named by its hint for a screen reader too, and described
 // by what it does.
 QToolButton* GlyphButton(const QString& name, const QIcon& glyph, const QString& hint, const QString& does,
@@ -486,7 +497,7 @@ void TForm1::Button1Click(QObject*) {
 
 void TForm1::ToolButton1Click(QObject*) {
     RunHandler([this] {
-        const QString chosen = SaveDialog1(this, SaveFileName);
+        const QString chosen = SaveDialog1(this, NameToOffer(SaveFileName));
         if (chosen.isEmpty()) return;
         const std::string name = AddDefaultExtension(QFileInfo(chosen).absoluteFilePath().toStdString(), "TXT");
         SaveFileName = QString::fromStdString(name);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -114,7 +115,8 @@ private:
 // thread to write with -- leaves an existing file as it was.
 class Destination {
 public:
-    Destination(const Options& o, int outFd) : path_(o.output && *o.output != "-" ? &*o.output : nullptr), outFd_(outFd) {}
+    Destination(const Options& o, int outFd)
+        : path_(o.output && *o.output != "-" ? &*o.output : nullptr), outFd_(outFd), binary_(o.binary) {}
 
     bool ToFile() const { return path_ != nullptr; }
     // Standard output's descriptor; -1 while the values go to a file.
@@ -143,6 +145,19 @@ public:
         if (fd < 0) throw Error(CannotCreateMessage(*path_, errno));
         file_.Reset(fd);
         sink.Redirect(fd);
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) sink.CountValues(binary_);
+    }
+
+    // After a failed write to a regular file: cuts it back to the end of its
+    // last whole value, so that no cut number reads as another, and returns
+    // how many values it holds; nothing where it cannot.
+    std::optional<uint64_t> CutBack(const OutputSink& sink) {
+        const auto whole = sink.WholeValues();
+        if (!file_.valid() || !whole || ::ftruncate(file_.get(), static_cast<off_t>(whole->bytes)) != 0) {
+            return std::nullopt;
+        }
+        return whole->values;
     }
 
     // Closes the file; a failure that only shows when the data reaches the
@@ -154,6 +169,7 @@ public:
 private:
     const std::string* path_;
     int outFd_;
+    bool binary_;
     FileDescriptor file_;
 };
 
@@ -402,6 +418,10 @@ int Generate(const Options& o, int outFd, int errFd) {
         // user: end quietly, but never with success.
         if (w.error == EPIPE) return kExitFailure;
         Fail(errFd, "Cannot write to " + out.Target() + ". " + SystemErrorText(w.error));
+        if (auto held = out.CutBack(sink)) {
+            Fail(errFd,
+                 out.Target() + " holds " + std::to_string(*held) + (*held == 1 ? " whole value" : " whole values"));
+        }
         if (drawn.failure) Fail(errFd, *drawn.failure);
         return kExitFailure;
     }
@@ -506,7 +526,8 @@ std::string HelpText() {
            "Exit status:\n"
            "  0    all values were written\n"
            "  1    a parameter lies outside the domain (nothing is written), or a value\n"
-           "       or a write failed (the values written before stay)\n"
+           "       or a write failed (the values written before stay; a file of -o is\n"
+           "       cut back to its last whole value)\n"
            "  2    the command line is wrong\n"
            "  130  stopped by SIGINT (Ctrl-C), 143 stopped by SIGTERM: every value drawn\n"
            "       before is written out as whole lines, in the file of -o too\n";

@@ -5,7 +5,9 @@
 // flat memory and every write error is seen.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,10 +47,32 @@ public:
     // the buffered bytes are dropped, so a second Flush does not repeat it.
     void Flush();
 
+    // For a regular file written from its start: keeps count of the values
+    // written and of where the last whole one ends, so that a failed write
+    // can be cut back to it. `binary`: values of 8 bytes; otherwise texts
+    // each ended by a tab or a line break.
+    void CountValues(bool binary);
+    // After a failed write: the length of the file up to the end of its last
+    // whole value (without the tab after it), and the values it holds then.
+    // Nothing when the values were not counted or the file's length is not
+    // known.
+    struct Whole {
+        uint64_t bytes;
+        uint64_t values;
+    };
+    std::optional<Whole> WholeValues() const;
+
 private:
+    void Count(std::string_view written);
+
     int fd_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
+    // The count of CountValues; `counting` goes off when it cannot be kept.
+    bool counting_ = false;
+    bool binary_ = false;
+    uint64_t written_ = 0;  // bytes in the file
+    Whole whole_{0, 0};
 };
 
 // pelmora::WriteAll that throws WriteFailure when the write fails.

@@ -98,7 +98,7 @@ private Q_SLOTS:
         const QString fifo = dir.filePath(QStringLiteral("pipe.TXT"));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
         QCOMPARE(Thrown([&] { pelmora::SaveFile(fifo.toStdString(), "x"); }),
-                 QStringLiteral("Cannot create file \"%1\". No such device or address").arg(fifo));
+                 QStringLiteral("Cannot create file \"%1\". Not a regular file").arg(fifo));
         QVERIFY(!QFileInfo(fifo).isFile());
     }
 

@@ -161,6 +161,24 @@ private Q_SLOTS:
         }
     }
 
+    // After a failed save in /proc the dialog offers the name again, but in
+    // the home folder: listing /proc can block for good (/proc/kmsg).
+    void dialogNeverStartsInAKernelFileSystem() {
+        if (!QFileInfo(QStringLiteral("/proc/self")).exists()) QSKIP("no /proc here");
+        ErrorCapture errors;
+        Window w(folder);
+        DialogAnswer answer(QStringLiteral("/proc/pelmora-nowhere.TXT"));
+        answer.install(*w.form1);
+        w.form1->ToolButton1Click(nullptr);
+        QCOMPARE(errors.texts.size(), 1);
+        QVERIFY2(errors.texts.front().startsWith(QStringLiteral("Cannot create file \"/proc/pelmora-nowhere.TXT\".")),
+                 qPrintable(errors.texts.front()));
+        answer.name.clear();
+        w.form1->ToolButton1Click(nullptr);
+        QCOMPARE(answer.offered,
+                 QStringList({QString(), QDir::home().filePath(QStringLiteral("pelmora-nowhere.TXT"))}));
+    }
+
     // A device is written in place, never replaced. (Through the window the
     // name "/dev/full" would become "/dev/full.TXT": the default extension.)
     void deviceThatIsFull() {

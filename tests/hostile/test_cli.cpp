@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -134,19 +135,25 @@ struct WriteErrorCase {
     bool toFile;            // -o FILE rather than the standard output
     bool fullDevice;        // /dev/full, else a regular file under a size limit
     const char* reason;     // the system's text
+    std::vector<std::string> layout = {};  // --columns K, --binary
 };
 
 void PrintTo(const WriteErrorCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteError : public ::testing::TestWithParam<WriteErrorCase> {};
 
+// A regular file named by -o is cut back to its last whole value, so that
+// no cut number reads as another, and the message says how many it holds.
 TEST_P(WriteError, IsReportedAndNeverASuccess) {
     const WriteErrorCase& c = GetParam();
     if (c.fullDevice && ::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full here";
     Folder folder;
     const std::string path = c.fullDevice ? "/dev/full" : folder / "values.txt";
     constexpr rlim_t kLimit = 4096;
-    std::vector<std::string> args = {"-n", c.count, "gamma", "2", "3"};
+    std::vector<std::string> args = {"--seed", "5", "-n", c.count};
+    args.insert(args.end(), c.layout.begin(), c.layout.end());
+    args.insert(args.end(), {"gamma", "2", "3"});
+    const std::vector<std::string> whole = args;
     RunResult r;
     if (c.toFile) {
         args.insert(args.begin(), {"-o", path});
@@ -159,22 +166,47 @@ TEST_P(WriteError, IsReportedAndNeverASuccess) {
     }
     const std::string target = c.toFile ? "\"" + path + "\"" : "standard output";
     EXPECT_EQ(r.status, 1) << (r.status < 0 ? "ended by a signal" : "");
-    EXPECT_EQ(r.err, "pelmora-gen: Cannot write to " + target + ". " + c.reason + ".\n");
+    std::string err = "pelmora-gen: Cannot write to " + target + ". " + c.reason + ".\n";
     if (!c.fullDevice) {
-        struct stat st {};
-        ASSERT_EQ(::stat(path.c_str(), &st), 0);
-        EXPECT_LE(st.st_size, static_cast<off_t>(kLimit));
+        const std::string file = hostile::ReadFile(path);
+        EXPECT_LE(file.size(), kLimit);
+        if (c.toFile) {
+            // The same run, whole, to compare with.
+            int out = ::memfd_create("whole", MFD_CLOEXEC);
+            ASSERT_EQ(Exec(whole, out).status, 0);
+            const std::string all = ReadBack(out);
+            ::close(out);
+            ASSERT_LT(file.size(), all.size());
+            EXPECT_EQ(all.substr(0, file.size()), file);
+            std::size_t values = 0;
+            if (c.layout == std::vector<std::string>{"--binary"}) {
+                EXPECT_EQ(file.size() % 8, 0u);
+                values = file.size() / 8;
+            } else {
+                // The file ends with a whole line, or with a whole value that the tab after it would follow.
+                EXPECT_TRUE(file.empty() || file.back() == '\n' || all[file.size()] == '\t')
+                    << file.substr(file.size() - 20);
+                values = static_cast<std::size_t>(
+                    std::count_if(file.begin(), file.end(), [](char ch) { return ch == '\n' || ch == '\t'; }));
+                if (!file.empty() && file.back() != '\n') ++values;
+            }
+            err += "pelmora-gen: " + target + " holds " + std::to_string(values) + " whole values.\n";
+        }
     }
+    EXPECT_EQ(r.err, err);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     PelmoraGen, WriteError,
-    ::testing::Values(WriteErrorCase{"OneValueToAFullDevice", "1", true, true, "No space left on device"},
-                      WriteErrorCase{"ABlockToAFullDevice", "4096", true, true, "No space left on device"},
-                      WriteErrorCase{"ManyBlocksToAFullDevice", "1000000", true, true, "No space left on device"},
-                      WriteErrorCase{"StandardOutputOnAFullDevice", "100", false, true, "No space left on device"},
-                      WriteErrorCase{"FileBeyondTheSizeLimit", "100000", true, false, "File too large"},
-                      WriteErrorCase{"StandardOutputBeyondTheSizeLimit", "100000", false, false, "File too large"}),
+    ::testing::Values(
+        WriteErrorCase{"OneValueToAFullDevice", "1", true, true, "No space left on device"},
+        WriteErrorCase{"ABlockToAFullDevice", "4096", true, true, "No space left on device"},
+        WriteErrorCase{"ManyBlocksToAFullDevice", "1000000", true, true, "No space left on device"},
+        WriteErrorCase{"StandardOutputOnAFullDevice", "100", false, true, "No space left on device"},
+        WriteErrorCase{"FileBeyondTheSizeLimit", "100000", true, false, "File too large"},
+        WriteErrorCase{"FileInColumnsBeyondTheSizeLimit", "100000", true, false, "File too large", {"--columns", "3"}},
+        WriteErrorCase{"BinaryFileBeyondTheSizeLimit", "100000", true, false, "File too large", {"--binary"}},
+        WriteErrorCase{"StandardOutputBeyondTheSizeLimit", "100000", false, false, "File too large"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- No thread to write with ------------------------------------------------

@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <acl/libacl.h>
+#include <sys/acl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
+
 #include <csignal>
 #include <optional>
 #include <string>
@@ -25,6 +31,8 @@ const std::string kOld = "the old content, which must survive\n";
 // Larger than the file size limit the tests set.
 const std::string kNew = std::string(6000, 'n') + "\n";
 constexpr rlim_t kSizeLimit = 1000;
+// Shorter than kOld.
+const std::string kShortNew = "{\\rtf1 new}\n";
 
 std::string CannotCreate(const std::string& path, const std::string& why) {
     return "Cannot create file \"" + path + "\". " + why;
@@ -155,8 +163,37 @@ TEST_P(BadPath, FailsWithItsMessage) {
     } else if (kind == "FullDevice") {
         if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full here";
         path = "/dev/full";
+    } else if (kind == "FifoWithAReaderThatLeaves") {
+        path = folder / "pipe.TXT";
+        ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    } else if (kind == "Socket") {
+        path = folder / "socket.TXT";
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        ASSERT_LT(path.size(), sizeof address.sun_path);
+        path.copy(address.sun_path, path.size());
+        int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(s);
     }
-    const std::string message = Thrown([&] { pelmora::SaveFile(path, kNew); });
+    // A reader that would take a few bytes and leave, as `head -c 100` does:
+    // nothing may reach it, and the save may neither wait for it nor die
+    // of the pipe it leaves (the save runs in a child with SIGPIPE's default).
+    pelmora::FileDescriptor reader;
+    if (kind == "FifoWithAReaderThatLeaves") reader.Reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    hostile::ChildResult r = RunInChild(
+        [&] {
+            ::alarm(10);
+            return Thrown([&] { pelmora::SaveFile(path, kNew); });
+        },
+        false);
+    ASSERT_EQ(r.signal, 0) << "the save was ended by signal " << r.signal;
+    const std::string message = r.text;
+    if (reader.valid()) {
+        char got[100];
+        EXPECT_LE(::read(reader.get(), got, sizeof got), 0) << "the reader got part of the document";
+        reader.Reset();
+    }
     if (std::string(c.error) == pelmora::kFailedToSaveStream) {
         EXPECT_EQ(message, pelmora::kFailedToSaveStream);
     } else {
@@ -168,7 +205,7 @@ TEST_P(BadPath, FailsWithItsMessage) {
     if (kind != "FullDevice") {
         // Nothing new in the folder: no temporary file left behind.
         std::vector<std::string> names = folder.Names();
-        for (const std::string& n : names) EXPECT_EQ(n.find(".tmp"), std::string::npos) << n;
+        for (const std::string& n : names) EXPECT_EQ(n.rfind(".pelmora", 0), std::string::npos) << n;
     }
 }
 
@@ -177,7 +214,9 @@ INSTANTIATE_TEST_SUITE_P(Save, BadPath,
                                            BadPathCase{"MissingFolder", "No such file or directory"},
                                            BadPathCase{"Folder", "Is a directory"},
                                            BadPathCase{"NameTooLong", "File name too long"},
-                                           BadPathCase{"FullDevice", pelmora::kFailedToSaveStream}),
+                                           BadPathCase{"FullDevice", pelmora::kFailedToSaveStream},
+                                           BadPathCase{"FifoWithAReaderThatLeaves", pelmora::kNotRegularFile},
+                                           BadPathCase{"Socket", pelmora::kNotRegularFile}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // --- Files that are not simply ours ------------------------------------------
@@ -282,11 +321,93 @@ INSTANTIATE_TEST_SUITE_P(
                     "Permission denied"},
         // The sticky folder refuses the rename; the file is written in place.
         ForeignCase{"OthersOpenFileInAStickyFolder", false, 01777, Who::Other, Who::Other, 0666, Shape::Plain, ""},
-        ForeignCase{"OthersFileSavedByRoot", true, 0755, Who::Saver, Who::Other, 0640, Shape::Plain, ""},
+        ForeignCase{"OthersFileSavedByRoot", true, 0755, Who::Saver, Who::Other, 02640, Shape::Plain, ""},
+        // A mode that neither the usual umask nor the ACL gives the copy.
+        ForeignCase{"OwnFileKeepsItsMode", false, 0755, Who::Saver, Who::Saver, 02664, Shape::Plain, ""},
         ForeignCase{"HardLink", false, 0755, Who::Saver, Who::Saver, 0644, Shape::HardLink, ""},
         ForeignCase{"DanglingLinkCreatesItsTarget", false, 0755, Who::Saver, Who::Saver, 0, Shape::DanglingLink, ""},
         ForeignCase{"NewFileWithA255ByteName", false, 0755, Who::Saver, Who::Saver, 0, Shape::LongName, ""},
         ForeignCase{"FileWithA255ByteName", false, 0755, Who::Saver, Who::Saver, 0600, Shape::LongName, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- ACLs and extended attributes ------------------------------------------
+
+struct AttributesCase {
+    const char* name;
+    bool byNobody;          // saved by "nobody" (root sets up the file for it)
+    const char* attribute;  // set on the file before, with the value "kept"
+    bool replaced;          // by a copy (a new inode); else written in place
+};
+
+void PrintTo(const AttributesCase& c, std::ostream* os) { *os << c.name; }
+
+class Attributes : public ::testing::TestWithParam<AttributesCase> {};
+
+// A file shared through an ACL entry ("nobody" may write it, the group may
+// only read) keeps that ACL, its mask and its attributes: copied to the
+// replacement, or, where one cannot be given to a copy, kept by writing in
+// place.
+TEST_P(Attributes, AreKeptByTheSave) {
+    const AttributesCase& c = GetParam();
+    if (c.byNobody && ::geteuid() != 0) GTEST_SKIP() << "only root can set an attribute that the saving user cannot";
+    Folder folder;
+    if (c.byNobody && !hostile::CanTestPermissions(folder.path())) {
+        GTEST_SKIP() << "running as root without a way to become an ordinary user who can reach " << folder.path();
+    }
+    const std::string work = folder / "work";
+    ASSERT_EQ(::mkdir(work.c_str(), 0755), 0);
+    const std::string path = work + "/values.TXT";
+    ASSERT_TRUE(WriteFile(path, kOld, 0640));
+    if (c.byNobody) {
+        ASSERT_EQ(::chown(work.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    acl_t acl = ::acl_from_text("u::rw-,u:65534:rw-,g::r--,m::rw-,o::---");
+    ASSERT_NE(acl, nullptr);
+    const int set = ::acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl);
+    ::acl_free(acl);
+    if (set != 0 && errno == ENOTSUP) GTEST_SKIP() << folder.path() << " has no ACLs";
+    ASSERT_EQ(set, 0);
+    if (::setxattr(path.c_str(), c.attribute, "kept", 4, 0) != 0 && errno == ENOTSUP) {
+        GTEST_SKIP() << folder.path() << " has no " << c.attribute << " attributes";
+    }
+    auto aclText = [&] {
+        acl_t now = ::acl_get_file(path.c_str(), ACL_TYPE_ACCESS);
+        char* text = now ? ::acl_to_any_text(now, nullptr, ',', TEXT_NUMERIC_IDS) : nullptr;
+        std::string result = text ? text : "<none>";
+        ::acl_free(text);
+        ::acl_free(now);
+        return result;
+    };
+    const std::string before = aclText();
+    struct stat old {};
+    ASSERT_EQ(::stat(path.c_str(), &old), 0);
+
+    hostile::ChildResult r = RunInChild(
+        [&] {
+            ::alarm(10);
+            return Thrown([&] { pelmora::SaveFile(path, kShortNew); });
+        },
+        c.byNobody);
+    ASSERT_TRUE(r.ran);
+    EXPECT_EQ(r.text, "<nothing thrown>");
+    EXPECT_EQ(ReadFile(path), kShortNew);
+    EXPECT_EQ(aclText(), before);
+    char value[16] = {};
+    EXPECT_EQ(::getxattr(path.c_str(), c.attribute, value, sizeof value), 4);
+    EXPECT_STREQ(value, "kept");
+    struct stat now {};
+    ASSERT_EQ(::stat(path.c_str(), &now), 0);
+    EXPECT_EQ(now.st_mode, old.st_mode);
+    EXPECT_EQ(now.st_ino != old.st_ino, c.replaced);
+    EXPECT_EQ(folder.NamesIn(work), std::vector<std::string>{"values.TXT"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Save, Attributes,
+    ::testing::Values(AttributesCase{"AccessAclAndUserAttribute", false, "user.pelmora", true},
+                      // Only a privileged process may set security.* attributes.
+                      AttributesCase{"AttributeTheUserCannotSet", true, "security.pelmora", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- A save cut short -------------------------------------------------------
@@ -297,15 +418,18 @@ struct CutShortCase {
     bool namedTemporary;           // as on a file system without unnamed files
     std::optional<pelmora::SaveStep> killedAt;
     std::string left;              // the file's content afterwards
+    bool leftover;                 // a hidden file of the dead process is beside it
 };
 
 void PrintTo(const CutShortCase& c, std::ostream* os) { *os << c.name; }
 
 class CutShort : public ::testing::TestWithParam<CutShortCase> {};
 
-const std::string kShortNew = "{\\rtf1 new}\n";
-
-TEST_P(CutShort, LeavesAWholeFileAndNothingElse) {
+// The process is killed at each step of a save. The file reads as the old
+// document or the new one (line breaks after a document's closing brace are
+// nothing to its readers); what a dead process left beside it is removed by
+// the next save in that folder, by another process.
+TEST_P(CutShort, LeavesAWholeFileAndTheNextSaveLeavesNothingElse) {
     const CutShortCase& c = GetParam();
     Folder folder;
     const std::string path = folder / "values.TXT";
@@ -320,21 +444,104 @@ TEST_P(CutShort, LeavesAWholeFileAndNothingElse) {
     watch.reached = [&](pelmora::SaveStep step) {
         if (step == c.killedAt) ::raise(SIGKILL);
     };
-    hostile::ChildResult r = RunInChild([&] { return Thrown([&] { pelmora::SaveFile(path, kShortNew, watch); }); }, false);
+    hostile::ChildResult r = RunInChild(
+        [&] {
+            ::alarm(10);
+            return Thrown([&] { pelmora::SaveFile(path, kShortNew, watch); });
+        },
+        false);
     EXPECT_EQ(r.signal, c.killedAt ? SIGKILL : 0);
     EXPECT_EQ(ReadFile(path), c.left);
+    EXPECT_EQ(folder.Names().size(), names.size() + (c.leftover ? 1 : 0));
+
+    const std::string next = "{\\rtf1 the next save}\n";
+    EXPECT_EQ(Thrown([&] { pelmora::SaveFile(path, next); }), "<nothing thrown>");
+    EXPECT_EQ(ReadFile(path), next);
     EXPECT_EQ(folder.Names(), names);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Save, CutShort,
     ::testing::Values(
-        CutShortCase{"BeforeTheCopyIsNamed", false, false, pelmora::SaveStep::CopyComplete, kOld},
-        CutShortCase{"NamedCopyCompleted", false, true, std::nullopt, kShortNew},
-        // The new document is whole; the old tail after its closing brace is
-        // what readers of the document skip.
-        CutShortCase{"InPlaceBeforeTheTailIsCut", true, false, pelmora::SaveStep::WrittenInPlace,
-                     kShortNew + kOld.substr(kShortNew.size())}),
+        CutShortCase{"BeforeTheCopyIsNamed", false, false, pelmora::SaveStep::CopyComplete, kOld, false},
+        CutShortCase{"BeforeTheNamedCopyIsLinked", false, true, pelmora::SaveStep::CopyComplete, kOld, true},
+        CutShortCase{"BetweenLinkAndRename", false, false, pelmora::SaveStep::CopyLinked, kOld, true},
+        CutShortCase{"NamedCopyCompleted", false, true, std::nullopt, kShortNew, false},
+        CutShortCase{"InPlaceBeforeTheCut", true, false, pelmora::SaveStep::WrittenInPlace,
+                     kShortNew + std::string(kOld.size() - kShortNew.size(), '\n'), false},
+        // The shorter text in place: the old tail is cut off.
+        CutShortCase{"InPlaceCompleted", true, false, std::nullopt, kShortNew, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A file left under the hidden name that a save tries first (by a process
+// that had this one's number): the next try takes another name.
+TEST(Save, TriesAnotherHiddenNameWhenTheFirstIsTaken) {
+    Folder folder;
+    const std::string path = folder / "values.TXT";
+    hostile::ChildResult r = RunInChild(
+        [&] {
+            ::alarm(10);
+            const std::string taken = folder / (".pelmora-" + std::to_string(::getpid()) + "-1");
+            if (!WriteFile(taken, kOld)) return std::string("<could not leave the file>");
+            pelmora::SaveWatch watch;
+            watch.namedTemporary = true;
+            return Thrown([&] { pelmora::SaveFile(path, kShortNew, watch); }) + " " + ReadFile(taken);
+        },
+        false);
+    ASSERT_TRUE(r.ran);
+    EXPECT_EQ(r.text, "<nothing thrown> " + kOld);
+    EXPECT_EQ(ReadFile(path), kShortNew);
+}
+
+// --- What reaches the disk, in which order ----------------------------------
+
+// The test program is linked with -Wl,--wrap=fsync: every fsync of the
+// saving code passes through here, and while `syncs` is set the file it
+// flushes is written down (its inode, and whether it is a folder).
+struct Synced {
+    ino_t inode;
+    bool folder;
+    bool operator==(const Synced&) const = default;
+};
+std::vector<Synced>* syncs = nullptr;
+
+void PrintTo(const Synced& s, std::ostream* os) { *os << (s.folder ? "folder " : "file ") << s.inode; }
+
+}  // namespace
+
+extern "C" int __real_fsync(int fd);
+extern "C" int __wrap_fsync(int fd) {
+    struct stat st {};
+    if (syncs != nullptr && ::fstat(fd, &st) == 0) syncs->push_back({st.st_ino, S_ISDIR(st.st_mode)});
+    return __real_fsync(fd);
+}
+
+namespace {
+
+class Flushes : public ::testing::TestWithParam<bool> {};
+
+// The copy's text reaches the disk before it takes the name, and the
+// folder's new entry after: a crash keeps the old file or the whole new one.
+TEST_P(Flushes, TheFileThenItsFolder) {
+    const bool existing = GetParam();
+    Folder folder;
+    const std::string path = folder / "values.TXT";
+    if (existing) {
+        ASSERT_TRUE(WriteFile(path, kOld));
+    }
+    std::vector<Synced> seen;
+    syncs = &seen;
+    const std::string thrown = Thrown([&] { pelmora::SaveFile(path, kShortNew); });
+    syncs = nullptr;
+    EXPECT_EQ(thrown, "<nothing thrown>");
+    struct stat file {};
+    struct stat dir {};
+    ASSERT_EQ(::stat(path.c_str(), &file), 0);
+    ASSERT_EQ(::stat(folder.path().c_str(), &dir), 0);
+    EXPECT_EQ(seen, (std::vector<Synced>{{file.st_ino, false}, {dir.st_ino, true}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Save, Flushes, ::testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "ExistingFile" : "NewFile"); });
 
 }  // namespace
