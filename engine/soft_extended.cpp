@@ -188,9 +188,8 @@ Reduced ReduceHalfPi(SoftExtended x) {
     // k = q rounded to nearest
     uint64_t k = 0;
     if (q.exp >= -1) {
-        const int32_t fractionBits = 127 - q.exp;
-        const U128 scaled = fractionBits >= 128 ? 0 : q.sig >> (fractionBits - 1);  // integer part and one more bit
-        k = static_cast<uint64_t>((scaled + 1) >> 1);
+        const U128 halves = q.sig >> (126 - q.exp);  // the integer part and one more bit
+        k = static_cast<uint64_t>((halves + 1) >> 1);
     }
     if (k == 0) return {w, 0};
     // |x| - k * top: both are multiples of 2^-64 (|x| >= pi/4 > 2^-1), exact in 128 bits.
