@@ -25,7 +25,7 @@ constexpr Extended Abs(Extended x) { return Extended::FromBits(x.SignExponent() 
 constexpr Extended Trunc(Extended x) { return Extended::RoundToIntegral(x, true); }
 constexpr Extended RoundToInteger(Extended t) { return Extended::RoundToIntegral(t, false); }
 constexpr Extended Scale(Extended m, Extended n) { return Extended::Scale(m, n); }
-constexpr Extended Sqrt(Extended x) { return Extended::Sqrt(x); }
+inline Extended Sqrt(Extended x) { return Extended::Sqrt(x); }
 inline Extended Ln(Extended x) { return soft::Ln(x); }
 inline Extended Exp2m1(Extended f) { return soft::Exp2m1(f); }
 inline Extended Cos(Extended x) { return soft::Cos(x); }

@@ -201,6 +201,149 @@ Reduced ReduceHalfPi(SoftExtended x) {
     return {Sub(first, Mul(FromInteger(static_cast<int64_t>(k)), kHalfPiRest)), k};
 }
 
+// The slow, careful forms: the natural logarithm and 2^f - 1 in Wide. They
+// build the tables below and take the arguments the tables serve badly
+// (near 1 for the logarithm, tiny f), where they need few terms.
+Wide NaturalLog(SoftExtended x) {
+    // x = m * 2^k with m in [sqrt(1/2), sqrt 2); ln m = 2 atanh(s), s = (m - 1) / (m + 1)
+    Wide m = FromExtended(x);
+    int32_t k = m.exp;
+    m.exp = 0;
+    if (m.sig > kSqrt2Sig) {
+        m.exp = -1;
+        ++k;
+    }
+    const Wide one = Constant(uint64_t{1} << 63, 0, 0);
+    const Wide s = Div(Sub(m, one), Add(m, one));
+    const Wide lnM = Times2To(Mul(s, Polynomial(Mul(s, s), kAtanhCoefficients)), 1);
+    return Add(Mul(FromInteger(k), kWideLn2), lnM);
+}
+
+Wide Exp2m1Wide(SoftExtended f) {
+    // e^y - 1 with y = f ln 2: the series at y / 2^8, then eight doublings,
+    // e^2y - 1 = (e^y - 1)(e^y - 1 + 2).
+    constexpr int kHalvings = 8;
+    const Wide y = Times2To(Mul(FromExtended(f), kWideLn2), -kHalvings);
+    // (e^y - 1) / y = sum y^n / (n + 1)!, to y^11
+    Wide p = kInverseFactorial[12];
+    for (int n = 11; n >= 1; --n) p = Add(Mul(p, y), kInverseFactorial[n]);
+    Wide e = Mul(p, y);
+    const Wide two = Constant(uint64_t{1} << 63, 0, 1);
+    for (int i = 0; i < kHalvings; ++i) e = Mul(e, Add(e, two));
+    return e;
+}
+
+// The fast forms work in fixed point: a signed 128-bit integer times 2^-124
+// (magnitudes below 8), products truncated; they serve arguments whose
+// results are not small, so the absolute error of about 2^-121 stays a
+// relative one below 2^-100.
+using Fixed = __int128;
+constexpr int kPoint = 124;
+
+constexpr Fixed FixMul(Fixed a, Fixed b) {
+    const bool negative = (a < 0) != (b < 0);
+    const U128 x = a < 0 ? -static_cast<U128>(a) : static_cast<U128>(a);
+    const U128 y = b < 0 ? -static_cast<U128>(b) : static_cast<U128>(b);
+    const uint64_t xh = static_cast<uint64_t>(x >> 64), xl = static_cast<uint64_t>(x);
+    const uint64_t yh = static_cast<uint64_t>(y >> 64), yl = static_cast<uint64_t>(y);
+    const U128 hl = static_cast<U128>(xh) * yl, lh = static_cast<U128>(xl) * yh;
+    const U128 mid = ((static_cast<U128>(xl) * yl) >> 64) + static_cast<uint64_t>(hl) + static_cast<uint64_t>(lh);
+    const U128 hi = static_cast<U128>(xh) * yh + (hl >> 64) + (lh >> 64) + (mid >> 64);
+    const U128 r = (hi << (128 - kPoint)) | (static_cast<U128>(static_cast<uint64_t>(mid)) >> (kPoint - 64));
+    return negative ? -static_cast<Fixed>(r) : static_cast<Fixed>(r);
+}
+
+constexpr Fixed ToFixed(Wide w) {
+    if (w.sig == 0 || w.exp < -100) return 0;
+    const U128 v = w.sig >> (127 - kPoint - w.exp);  // w.exp <= 2 here
+    return w.negative ? -static_cast<Fixed>(v) : static_cast<Fixed>(v);
+}
+
+constexpr Fixed FixedOne = Fixed{1} << kPoint;
+
+// A fixed-point value rounded once to the format.
+SoftExtended FixedToExtended(Fixed v) {
+    const bool negative = v < 0;
+    return SoftExtended::Round(negative, soft::kBias + 127 - kPoint, negative ? -static_cast<U128>(v) : static_cast<U128>(v));
+}
+
+// Series coefficients in fixed point: (-1)^(n+1) / n for ln(1 + t), 1 / n!
+// for e^y - 1, sin and cos.
+constexpr std::array<Fixed, 10> kLogSeries = [] {
+    std::array<Fixed, 10> c{};
+    for (int n = 1; n < 10; ++n) c[n] = (n % 2 ? 1 : -1) * ToFixed(InverseOf(static_cast<uint64_t>(n)));
+    return c;
+}();
+constexpr std::array<Fixed, 16> kFactorialSeries = [] {
+    std::array<Fixed, 16> c{};
+    for (int n = 0; n < 16; ++n) c[n] = ToFixed(kInverseFactorial[n]);
+    return c;
+}();
+constexpr Fixed kFixedLog2E = ToFixed(kWideLog2E);
+constexpr Fixed kFixedLn2 = ToFixed(kWideLn2);
+
+// The tables of the fast forms, made once with the slow ones.
+struct Tables {
+    // ln x: m in [1, 2) times c1 = C1 / 2^16, picked by m's top 7 fraction
+    // bits, is within 2^-8 of 1; times c2 = C2 / 2^24, picked by the next
+    // bits, within 2^-16.
+    std::array<uint32_t, 128> c1;
+    std::array<Fixed, 128> lnC1;
+    static constexpr int kC2Half = 300;
+    std::array<uint32_t, 2 * kC2Half + 1> c2;
+    std::array<Fixed, 2 * kC2Half + 1> lnC2;
+    // 2^f - 1: 2^(j/256) and 2^(j/256) - 1 for j = -128..128
+    std::array<Fixed, 257> pow2, pow2m1;
+    // sin and cos of j/64, j = 0..52
+    std::array<Fixed, 53> sinA, cosA;
+
+    Tables() {
+        for (int i = 0; i < 128; ++i) {
+            c1[i] = static_cast<uint32_t>(((uint64_t{1} << 25) / (257 + 2 * i) + 1) / 2);
+            lnC1[i] = ToFixed(NaturalLog(SoftExtended(c1[i]) * SoftExtended(0x1p-16)));
+        }
+        for (int j = -kC2Half; j <= kC2Half; ++j) {
+            const uint64_t c = (((uint64_t{1} << 40) / static_cast<uint64_t>((1 << 15) + j)) + 1) / 2;
+            c2[j + kC2Half] = static_cast<uint32_t>(c);
+            lnC2[j + kC2Half] = ToFixed(NaturalLog(SoftExtended(c) * SoftExtended(0x1p-24)));
+        }
+        for (int j = -128; j <= 128; ++j) {
+            pow2m1[j + 128] = ToFixed(Exp2m1Wide(SoftExtended(j) * SoftExtended(0x1p-8)));
+            pow2[j + 128] = pow2m1[j + 128] + FixedOne;
+        }
+        for (int j = 0; j <= 52; ++j) {
+            const Wide a = FromExtended(SoftExtended(j) * SoftExtended(0x1p-6));
+            sinA[j] = ToFixed(Sine(a));
+            cosA[j] = ToFixed(Cosine(a));
+        }
+    }
+};
+
+const Tables& Table() {
+    static const Tables tables;
+    return tables;
+}
+
+// sin r and cos r for |r| <= pi/4 (in fixed point): r = a + d with a = j/64
+// from the table and |d| <= 1/128, whose series end at d^13 and d^14.
+struct SinCos {
+    Fixed sin, cos;
+};
+
+SinCos FixedSinCos(Fixed r) {
+    const Tables& t = Table();
+    const int j = static_cast<int>((r + (Fixed{1} << (kPoint - 7))) >> (kPoint - 6));
+    const Fixed d = r - (static_cast<Fixed>(j) << (kPoint - 6));
+    const Fixed z = FixMul(d, d);
+    auto sign = [](int n) { return n % 2 ? -1 : 1; };
+    Fixed ps = kFactorialSeries[13], pc = -kFactorialSeries[14];
+    for (int n = 5; n >= 0; --n) ps = FixMul(ps, z) + sign(n) * kFactorialSeries[2 * n + 1];
+    for (int n = 6; n >= 0; --n) pc = FixMul(pc, z) + sign(n) * kFactorialSeries[2 * n];
+    const Fixed sd = FixMul(d, ps), cd = pc;
+    const Fixed sa = j < 0 ? -t.sinA[-j] : t.sinA[j], ca = t.cosA[j < 0 ? -j : j];
+    return {FixMul(sa, cd) + FixMul(ca, sd), FixMul(ca, cd) - FixMul(sa, sd)};
+}
+
 }  // namespace
 
 SoftExtended::SoftExtended(long double v) {
@@ -272,56 +415,93 @@ Extended Ln(Extended x) {
     if (x.IsZero()) return -Extended::Infinity(false);
     if (x.Negative()) return Extended::Indefinite();
     if (x.IsInf()) return x;
-    // x = m * 2^k with m in [sqrt(1/2), sqrt 2)
-    Wide m = FromExtended(x);
-    int32_t k = m.exp;
-    m.exp = 0;
-    if (m.sig > kSqrt2Sig) {
-        m.exp = -1;
-        ++k;
-    }
-    const Wide one = Constant(uint64_t{1} << 63, 0, 0);
-    // ln m = 2 atanh(s), s = (m - 1) / (m + 1)
-    const Wide s = Div(Sub(m, one), Add(m, one));
-    const Wide lnM = Times2To(Mul(s, Polynomial(Mul(s, s), kAtanhCoefficients)), 1);
-    // log2 x = k + ln m * log2 e, times the x87 constant
-    const Wide log2X = Add(FromInteger(k), Mul(lnM, kWideLog2E));
-    return ToExtended(Mul(log2X, FromExtended(kLn2Extended)));
+    // Within 2^-8 of 1 the result is small: the careful form, with few terms.
+    const int32_t e = x.BiasedExponent();
+    const uint64_t sig = x.Significand();
+    if ((e == soft::kBias && (sig >> 55) == 0x100) || (e == soft::kBias - 1 && (sig >> 56) == 0xff))
+        return ToExtended(Mul(Mul(NaturalLog(x), kWideLog2E), FromExtended(kLn2Extended)));
+    // x = m * 2^k, m = M / 2^63 in [1, 2); ln m = ln(m c1 c2) - ln c1 - ln c2
+    const Wide w = FromExtended(x);
+    const int32_t k = w.exp;
+    const uint64_t m = static_cast<uint64_t>(w.sig >> 64);
+    const Tables& t = Table();
+    const int i = static_cast<int>((m >> 56) & 0x7f);
+    const U128 p1 = static_cast<U128>(m) * t.c1[i];  // times 2^-79
+    const Fixed t1 = static_cast<Fixed>(p1) - (Fixed{1} << 79);
+    const int j = static_cast<int>((t1 + (Fixed{1} << 63)) >> 64);  // t1 in units of 2^-15, rounded
+    const U128 p2 = p1 * t.c2[j + Tables::kC2Half];                 // times 2^-103
+    const Fixed tt = (static_cast<Fixed>(p2) - (Fixed{1} << 103)) << (kPoint - 103);
+    // ln(1 + tt) = tt (1 - tt/2 + tt^2/3 - ...), |tt| <= 2^-16: to tt^9
+    Fixed q = kLogSeries[9];
+    for (int n = 8; n >= 1; --n) q = FixMul(q, tt) + kLogSeries[n];
+    const Fixed lnM = FixMul(tt, q) - t.lnC1[i] - t.lnC2[j + Tables::kC2Half];
+    // log2 x = k + ln m * log2 e, then times the x87 unit's ln 2 (64 bits)
+    const Fixed log2M = FixMul(lnM, kFixedLog2E);
+    const int point = k == 0 ? kPoint : 110;
+    const Fixed y = (static_cast<Fixed>(k) << point) + (log2M >> (kPoint - point));
+    const bool negative = y < 0;
+    const U128 a = negative ? -static_cast<U128>(y) : static_cast<U128>(y);
+    const uint64_t ln2 = kLn2Extended.Significand();  // ln 2 = ln2 * 2^-64
+    const U128 lo = static_cast<U128>(static_cast<uint64_t>(a)) * ln2;
+    const U128 hi = static_cast<U128>(static_cast<uint64_t>(a >> 64)) * ln2 + (lo >> 64);
+    const U128 top = hi | (static_cast<uint64_t>(lo) != 0);  // (a * ln2) / 2^64, sticky
+    return Extended::Round(negative, soft::kBias + 127 - point, top);
 }
 
 Extended Exp2m1(Extended f) {
     if (f.IsNaN()) return f + f;
     if (f.IsZero()) return f;
-    // e^y - 1 with y = f ln 2: the series at y / 2^8, then eight doublings,
-    // e^2y - 1 = (e^y - 1)(e^y - 1 + 2).
-    constexpr int kHalvings = 8;
-    const Wide y = Times2To(Mul(FromExtended(f), kWideLn2), -kHalvings);
-    // (e^y - 1) / y = sum y^n / (n + 1)!, to y^11
-    Wide p = kInverseFactorial[12];
-    for (int n = 11; n >= 1; --n) p = Add(Mul(p, y), kInverseFactorial[n]);
-    Wide e = Mul(p, y);
-    const Wide two = Constant(uint64_t{1} << 63, 0, 1);
-    for (int i = 0; i < kHalvings; ++i) e = Mul(e, Add(e, two));
-    return ToExtended(e);
+    const int32_t e = f.BiasedExponent() - soft::kBias;  // |f| in [2^e, 2^(e+1))
+    if (e < -20 || e >= 0) return ToExtended(Exp2m1Wide(f));
+    // 2^f - 1 = (2^a - 1) + 2^a (e^y - 1), a = j/256 nearest f, y = (f - a) ln 2
+    const Fixed fx = ToFixed(FromExtended(f));  // exact
+    const int j = static_cast<int>((fx + (Fixed{1} << (kPoint - 9))) >> (kPoint - 8));
+    const Fixed g = fx - (static_cast<Fixed>(j) << (kPoint - 8));
+    const Fixed y = FixMul(g, kFixedLn2);
+    // e^y - 1 = y (1 + y/2! + ... + y^10/11!), |y| <= 2^-9.5
+    Fixed q = kFactorialSeries[11];
+    for (int n = 10; n >= 1; --n) q = FixMul(q, y) + kFactorialSeries[n];
+    const Tables& t = Table();
+    return FixedToExtended(t.pow2m1[j + 128] + FixMul(t.pow2[j + 128], FixMul(q, y)));
 }
 
 // Beyond 2^62 in size an argument is returned unchanged (the x87 unit does
 // so from 2^63); the generators stay below 2 pi.
 constexpr bool OutOfRange(Extended x) { return x.BiasedExponent() >= soft::kBias + 62; }
 
+// sin r and cos r of the reduced argument: in fixed point, or in Wide when
+// r is small (near a zero of the cosine), where relative accuracy counts.
+struct WideSinCos {
+    Wide sin, cos;
+};
+
+WideSinCos ReducedSinCos(const Wide& r) {
+    if (r.sig == 0 || r.exp < -8) return {Sine(r), Cosine(r)};
+    const SinCos sc = FixedSinCos(ToFixed(r));
+    auto toWide = [](Fixed v) { return Normalized(v < 0, 127 - kPoint, v < 0 ? -static_cast<U128>(v) : static_cast<U128>(v)); };
+    return {toWide(sc.sin), toWide(sc.cos)};
+}
+
 Extended Cos(Extended x) {
     if (x.IsNaN()) return x + x;
     if (x.IsInf()) return Extended::Indefinite();
     if (OutOfRange(x)) return x;
     const Reduced red = ReduceHalfPi(x);
-    Wide c;
-    switch (red.k & 3) {
-        case 0: c = Cosine(red.r); break;
-        case 1: c = Negate(Sine(red.r)); break;
-        case 2: c = Negate(Cosine(red.r)); break;
-        default: c = Sine(red.r); break;
+    if (red.r.sig != 0 && red.r.exp >= -8) {
+        const SinCos sc = FixedSinCos(ToFixed(red.r));
+        switch (red.k & 3) {
+            case 0: return FixedToExtended(sc.cos);
+            case 1: return FixedToExtended(-sc.sin);
+            case 2: return FixedToExtended(-sc.cos);
+            default: return FixedToExtended(sc.sin);
+        }
     }
-    return ToExtended(c);
+    switch (red.k & 3) {
+        case 0: return ToExtended(Cosine(red.r));
+        case 1: return ToExtended(Negate(Sine(red.r)));
+        case 2: return ToExtended(Negate(Cosine(red.r)));
+        default: return ToExtended(Sine(red.r));
+    }
 }
 
 Extended Tan(Extended x) {
@@ -329,12 +509,13 @@ Extended Tan(Extended x) {
     if (x.IsInf()) return Extended::Indefinite();
     if (x.IsZero() || OutOfRange(x)) return x;
     const Reduced red = ReduceHalfPi(x);
-    const Wide s = Sine(red.r), c = Cosine(red.r);
-    Wide t = (red.k & 1) ? Negate(Div(c, s)) : Div(s, c);
+    const WideSinCos sc = ReducedSinCos(red.r);
+    Wide t = (red.k & 1) ? Negate(Div(sc.cos, sc.sin)) : Div(sc.sin, sc.cos);
     if (x.Negative()) t = Negate(t);
     return ToExtended(t);
 }
 
+PELMORA_IN_DOUBLE("the C library reads the text; the value is rounded once to the format")
 Extended FromText(const char* digits) {
 #if LDBL_MANT_DIG == 64
     return Extended(std::strtold(digits, nullptr));

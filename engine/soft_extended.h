@@ -125,7 +125,7 @@ public:
     friend constexpr bool operator==(SoftExtended a, SoftExtended b) { return Compare(a, b) == std::partial_ordering::equivalent; }
     friend constexpr std::partial_ordering operator<=>(SoftExtended a, SoftExtended b) { return Compare(a, b); }
 
-    static constexpr SoftExtended Sqrt(SoftExtended a);
+    static SoftExtended Sqrt(SoftExtended a);
     // To an integral value: to nearest with ties to even (the x87 frndint), or toward zero.
     static constexpr SoftExtended RoundToIntegral(SoftExtended a, bool towardZero);
     // a * 2^trunc(n), rounded once (the x87 fscale).
@@ -323,39 +323,23 @@ constexpr std::partial_ordering SoftExtended::Compare(SoftExtended a, SoftExtend
 
 namespace soft {
 
-// floor(sqrt(n)) for n in [2^126, 2^128).
-constexpr uint64_t IntegerSqrt(U128 n) {
-    // A first guess from the top 64 bits, by the bit-pair method on its top,
-    // then Newton steps in integers from above.
-    uint64_t top = static_cast<uint64_t>(n >> 64);  // >= 2^62
-    uint64_t guess = 0;
-    {
-        // sqrt of top to 32 bits
-        uint64_t rem = top, root = 0;
-        for (uint64_t bit = uint64_t{1} << 62; bit != 0; bit >>= 2) {
-            if (rem >= root + bit) {
-                rem -= root + bit;
-                root = (root >> 1) + bit;
-            } else {
-                root >>= 1;
-            }
-        }
-        guess = root;  // floor(sqrt(top)), in [2^31, 2^32)
-    }
-    // sqrt(n) is about guess * 2^32; start just above the root.
-    U128 x = (static_cast<U128>(guess + 1) << 32);
+// floor(sqrt(n)) for n in [2^126, 2^128): a double's square root as the
+// first guess (about 52 bits), one Newton step in integers from above, and
+// a last correction by the exact remainder.
+PELMORA_IN_DOUBLE("a first guess of an integer square root, corrected exactly in integers")
+inline uint64_t IntegerSqrt(U128 n) {
+    U128 x = static_cast<U128>(__builtin_sqrt(static_cast<double>(n)));
     if (x > ~uint64_t{0}) x = ~uint64_t{0};
-    for (;;) {
-        const U128 y = (x + n / x) >> 1;
-        if (y >= x) break;
-        x = y;
-    }
+    if (x < (uint64_t{1} << 62)) x = uint64_t{1} << 62;
+    x = (x + n / x) >> 1;  // at or just above the root
+    if (x > ~uint64_t{0}) x = ~uint64_t{0};
+    while (x * x > n) --x;
     return static_cast<uint64_t>(x);
 }
 
 }  // namespace soft
 
-constexpr SoftExtended SoftExtended::Sqrt(SoftExtended a) {
+inline SoftExtended SoftExtended::Sqrt(SoftExtended a) {
     if (a.IsNaN()) return PropagateNaN(a, a);
     if (a.sig_ == 0) return a;  // +-0
     if (a.Negative()) return Indefinite();
