@@ -82,3 +82,39 @@ memcheck: deps
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz build-memcheck build-deb
+
+# --- Other CPUs: the software extended engine -------------------------------
+# `make soft`: the engine with Extended in software (PELMORA_SOFT_EXTENDED)
+# on this machine, in build-soft/, and the whole suite over it.
+# `make arm64`: the engine, core, pelmora-gen and their tests cross-built for
+# arm64 (g++-aarch64-linux-gnu) in build-arm64/ and run under qemu-aarch64;
+# then seeded runs of every row, compared with this machine's engine. Tests
+# that start pelmora-gen as a child process are left out: without binfmt
+# support the emulated test cannot execute another arm64 program.
+# `make compare-engines`: every row through both engines, the differing
+# printed lines counted (scripts/compare-engines).
+.PHONY: soft soft-build arm64 arm64-build compare-engines
+SOFT_FLAGS  = $(CMAKE_FLAGS) -DPELMORA_SOFT_EXTENDED=ON -DPELMORA_TESTS=ON -DPELMORA_BENCH=ON
+ARM64_TESTS = test_uniform test_numeric test_generators test_statistics test_clock_mixing core_test_numtext core_test_rows core_test_boxtext test_cli test_moments pelmora-gen
+
+soft-build: deps
+	@cmake -S . -B build-soft $(SOFT_FLAGS) >/dev/null
+	@cmake --build build-soft -j $(JOBS)
+
+soft: soft-build
+	cd build-soft && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+arm64-build:
+	@scripts/install-deps arm64
+	@cmake -S . -B build-arm64 --toolchain $(CURDIR)/scripts/toolchain-arm64.cmake $(CMAKE_FLAGS) \
+	   -DPELMORA_GUI=OFF -DPELMORA_BENCH=OFF -DPELMORA_TESTS=ON >/dev/null
+	@cmake --build build-arm64 -j $(JOBS) --target $(ARM64_TESTS)
+
+arm64: arm64-build build
+	cd build-arm64/tests && ctest --output-on-failure -j $(JOBS) --test-dir engine
+	cd build-arm64/tests && ctest --output-on-failure -j $(JOBS) --test-dir core
+	cd build-arm64/tests && ctest --output-on-failure -j $(JOBS) --test-dir cli -E 'Binary\.|FourShards'
+	scripts/compare-engines --quick $(BUILD)/cli/pelmora-gen "qemu-aarch64 -L /usr/aarch64-linux-gnu build-arm64/cli/pelmora-gen"
+
+compare-engines: build soft-build
+	scripts/compare-engines $(BUILD)/cli/pelmora-gen build-soft/cli/pelmora-gen

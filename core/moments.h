@@ -27,18 +27,25 @@ Moments TheoreticalMoments(Row row, double p1, double p2, double p3);
 
 namespace moments {
 
-// Computed in extended precision; a moment that does not fit a double is
-// reported as missing rather than as an infinity.
-Moments Of(Extended mean, Extended variance);
-inline Moments Constant(Extended value) { return Of(value, 0); }
-Moments MeanOnly(Extended mean);
+// Moments are computed in the host's long double (the x87 format on x86-64),
+// with the C library's logarithms and gamma functions: they are what a run
+// should average to, printed beside it, never a value of the run, so they
+// need not be the engine's Extended.
+using MomentReal = long double;
+inline constexpr MomentReal kMomentPi = 3.14159265358979323846264338327950288L;
+
+// A moment that does not fit a double is reported as missing rather than as
+// an infinity.
+Moments Of(MomentReal mean, MomentReal variance);
+inline Moments Constant(MomentReal value) { return Of(value, 0); }
+Moments MeanOnly(MomentReal mean);
 inline Moments None() { return {}; }
 
 // The count a row receives: TruncToInt, or nothing when the truncation
 // itself fails (then every value of the row fails).
 std::optional<int32_t> Count(double x);
 // A probability as the comparison U <= p uses it.
-Extended Clip01(double p);
+MomentReal Clip01(double p);
 
 // The rows whose formulas take more than a line.
 Moments BetaRow(double a, double b);

@@ -81,7 +81,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .kind = Integer,
         .draw = [](double p1, double, double) -> double { return DrawBernoulli(p1); },
         .moments = [](double p1, double, double) {  // 1 when U <= p
-            Extended q = Clip01(p1);
+            MomentReal q = Clip01(p1);
             return Of(q, q * (1 - q));
         },
         .law = [](double p1, double, double) { return DiscreteOf(bernoulli_distribution<double>(p1)); },
@@ -102,7 +102,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .kind = Real,
         .draw = [](double p1, double p2, double p3) -> double { return DrawBernoulliGauss(p1, p2, p3); },
         .moments = [](double p1, double p2, double p3) {  // N(mean, sigma^2) behind a gate open with probability p
-            Extended q = Clip01(p1), mu = p2, sigma = p3;
+            MomentReal q = Clip01(p1), mu = p2, sigma = p3;
             return Of(q * mu, q * sigma * sigma + q * (1 - q) * mu * mu);
         },
         .law = [](double p1, double p2, double p3) { return BernoulliGaussLaw(p1, p2, p3); },
@@ -125,7 +125,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
             auto n = Count(p1);
             if (!n) return None();
             if (*n <= 0) return Constant(0);
-            Extended q = Clip01(p2);
+            MomentReal q = Clip01(p2);
             return Of(*n * q, *n * q * (1 - q));
         },
         .law = [](double p1, double p2, double) { return DiscreteOf(binomial_distribution<double>(TruncToInt(p1), p2)); },
@@ -165,7 +165,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
             auto n = Count(p1);
             if (!n) return None();
             if (*n <= 0) return Constant(0);
-            return Of(*n, 2 * static_cast<Extended>(*n));
+            return Of(*n, 2 * static_cast<MomentReal>(*n));
         },
         .law = [](double p1, double, double) { return ContinuousOf(chi_squared_distribution<double>(TruncToInt(p1))); },
         .formula = {R"(f(x) = \frac{x^{n/2 - 1}\, e^{-x/2}}{2^{n/2}\, Γ(n/2)},\quad x > 0)"},
@@ -182,7 +182,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawUniform(p1, p2); },
         .moments = [](double p1, double p2, double) {
-            Extended a = p1, b = p2;
+            MomentReal a = p1, b = p2;
             return Of((a + b) / 2, (b - a) * (b - a) / 12);
         },
         .law = [](double p1, double p2, double) { return ContinuousOf(uniform_distribution<double>(p1, p2)); },
@@ -223,7 +223,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
             auto m = Count(p1);
             if (!m) return None();
             if (*m <= 0) return Constant(0);
-            Extended s = p2;
+            MomentReal s = p2;
             return Of(*m * s, *m * s * s);
         },
         .law = [](double p1, double p2, double) { return ContinuousOf(gamma_distribution<double>(TruncToInt(p1), p2)); },
@@ -242,7 +242,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .draw = [](double p1, double, double) -> double { return DrawExponential(p1); },
         .moments = [](double p1, double, double) {
             if (!(p1 > 0)) return Constant(0);
-            return Of(1 / static_cast<Extended>(p1), 1 / (static_cast<Extended>(p1) * p1));
+            return Of(1 / static_cast<MomentReal>(p1), 1 / (static_cast<MomentReal>(p1) * p1));
         },
         .law = [](double p1, double, double) { return ContinuousOf(exponential_distribution<double>(p1)); },
         .formula = {R"(f(x) = λ e^{-λ x},\quad x ≥ 0)"},
@@ -291,7 +291,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .picture = "/gauss.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawGaussNormal(p1, p2); },
-        .moments = [](double p1, double p2, double) { return Of(p1, static_cast<Extended>(p2) * p2); },
+        .moments = [](double p1, double p2, double) { return Of(p1, static_cast<MomentReal>(p2) * p2); },
         .law = [](double p1, double p2, double) { return ContinuousOf(normal_distribution<double>(p1, p2)); },
         .formula = {R"(f(x) = \frac{1}{σ \sqrt{2π}} e^{-(x - μ)^2/(2σ^2)})"},
         .aliases = {"normal", "norm", "gaussian", "gauss"},
@@ -308,7 +308,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .draw = [](double p1, double, double) -> double { return DrawGeometric(p1); },
         .moments = [](double p1, double, double) {  // failures before the first success
             if (p1 >= 1 || !(p1 > 0)) return Constant(0);
-            Extended p = p1;
+            MomentReal p = p1;
             return Of((1 - p) / p, (1 - p) / (p * p));
         },
         .law = [](double p1, double, double) { return DiscreteOf(geometric_distribution<double>(p1)); },
@@ -326,7 +326,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .picture = "/laplace.jpg",
         .kind = Real,
         .draw = [](double p1, double, double) -> double { return DrawLaplace(p1); },
-        .moments = [](double p1, double, double) { return Of(0, 2 * static_cast<Extended>(p1) * p1); },
+        .moments = [](double p1, double, double) { return Of(0, 2 * static_cast<MomentReal>(p1) * p1); },
         .law = [](double p1, double, double) { return ContinuousOf(laplace_distribution<double>(0, p1)); },
         .formula = {R"(f(x) = \frac{1}{2β} e^{-|x|/β})"},
         .aliases = {},
@@ -343,7 +343,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawLogNormal(p1, p2); },
         .moments = [](double p1, double p2, double) {
-            Extended mu = p1, s2 = static_cast<Extended>(p2) * p2;
+            MomentReal mu = p1, s2 = static_cast<MomentReal>(p2) * p2;
             return Of(std::exp(mu + s2 / 2), std::expm1(s2) * std::exp(2 * mu + s2));
         },
         .law = [](double p1, double p2, double) { return ContinuousOf(lognormal_distribution<double>(p1, p2)); },
@@ -361,7 +361,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .picture = "/logistic.jpg",
         .kind = Real,
         .draw = [](double, double, double) -> double { return DrawLogistic(); },
-        .moments = [](double, double, double) { return Of(0, kPi * kPi / 3); },
+        .moments = [](double, double, double) { return Of(0, kMomentPi * kMomentPi / 3); },
         .law = [](double, double, double) { return ContinuousOf(logistic_distribution<double>(0, 1)); },
         .formula = {R"(f(x) = \frac{e^{-x}}{(1 + e^{-x})^2})"},
         .aliases = {"logis"},
@@ -397,8 +397,8 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .draw = [](double p1, double, double) -> double { return DrawRayleigh(p1); },
         .moments = [](double p1, double, double) {
             if (!(p1 > 0)) return Constant(0);
-            Extended s = p1;
-            return Of(s * std::sqrt(kPi / 2), (4 - kPi) / 2 * s * s);
+            MomentReal s = p1;
+            return Of(s * std::sqrt(kMomentPi / 2), (4 - kMomentPi) / 2 * s * s);
         },
         .law = [](double p1, double, double) { return ContinuousOf(rayleigh_distribution<double>(p1)); },
         .formula = {R"(f(x) = \frac{x}{σ^2} e^{-x^2/(2σ^2)},\quad x ≥ 0)"},
@@ -435,7 +435,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
             if (*n < 1) return Constant(0);
             if (*n == 1) return None();
             if (*n == 2) return MeanOnly(0);
-            Extended e = *n;
+            MomentReal e = *n;
             return Of(0, e / (e - 2));
         },
         .law = [](double p1, double, double) { return ContinuousOf(students_t_distribution<double>(TruncToInt(p1))); },
@@ -458,7 +458,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .draw = [](double p1, double p2, double p3) -> double { return DrawTriangle(p1, p2, p3); },
         .moments = [](double p1, double p2, double p3) {
             if (!(p3 > p1) || !(p3 < p2) || !(p2 > p1)) return Constant(0);
-            Extended a = p1, b = p2, m = p3;
+            MomentReal a = p1, b = p2, m = p3;
             return Of((a + b + m) / 3, (a * a + b * b + m * m - a * b - a * m - b * m) / 18);
         },
         .law = [](double p1, double p2, double p3) { return ContinuousOf(triangular_distribution<double>(p1, p3, p2)); },
@@ -484,7 +484,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
             auto r = Count(p1);
             if (!r) return None();
             if (p2 >= 1 || !(p2 > 0) || *r <= 0) return Constant(0);
-            Extended p = p2;
+            MomentReal p = p2;
             return Of(*r * (1 - p) / p, *r * (1 - p) / (p * p));
         },
         .law = [](double p1, double p2, double) { return DiscreteOf(negative_binomial_distribution<double>(TruncToInt(p1), p2)); },
@@ -506,7 +506,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
             auto n = Count(p1);
             if (!n) return None();
             if (p2 < 0 || *n <= 0) return Constant(0);
-            Extended e = *n, delta = p2;
+            MomentReal e = *n, delta = p2;
             return Of(e + delta, 2 * (e + 2 * delta));
         },
         .law = [](double p1, double p2, double) { return ContinuousOf(non_central_chi_squared_distribution<double>(TruncToInt(p1), p2)); },

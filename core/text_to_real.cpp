@@ -81,8 +81,9 @@ Extended ScaleDigits(const DigitRun& run, std::size_t first, std::size_t count, 
         if (scale < 0 && scale >= -27) return static_cast<Extended>(n) / kExactPow10[static_cast<std::size_t>(-scale)];
     }
 
-    // General case: glibc's strtold rounds exactly. The text handed to it
-    // has no decimal point, so the process locale cannot change its reading.
+    // General case: the extended type's own reading of a decimal text
+    // (strtold on x86-64, which rounds exactly). The text handed to it has
+    // no decimal point, so the process locale cannot change its reading.
     char buf[kKeptDigits + 32];
     std::size_t kept = count < kKeptDigits ? count : kKeptDigits;
     for (std::size_t i = 0; i < kept; ++i) buf[i] = run.At(first + i);
@@ -94,7 +95,7 @@ Extended ScaleDigits(const DigitRun& run, std::size_t first, std::size_t count, 
     }
     len += static_cast<std::size_t>(std::snprintf(buf + len, 32, "e%lld", static_cast<long long>(exp10)));
     buf[len] = '\0';
-    return std::strtold(buf, nullptr);
+    return unit::FromText(buf);
 }
 
 [[noreturn]] void ThrowInvalid(std::string_view text) { throw Error(InvalidRealMessage(text)); }

@@ -77,29 +77,29 @@ bool AcceptPowerTest(double v, double y, double shape, GammaAcceptance acceptanc
         Verdict verdict = PreTestPower(v, y, shape);
         if (verdict != Verdict::Undecided) return verdict == Verdict::Accept;
     }
-    return v <= Power(y, shape - 1.0L);
+    return v <= Power(y, static_cast<Extended>(shape) - 1);
 }
 
 // Shape above 1: Best's rejection method XG (Best, 1978). Every named
 // quantity is stored as a double; the right-hand sides of the two
 // acceptance tests stay in extended precision.
 double GammaBest1978(double shape, GammaAcceptance acceptance) {
-    const double b = ToDouble(shape - 1.0L);
-    const double c = ToDouble(3 * static_cast<Extended>(shape) - 0.75L);
+    const double b = ToDouble(static_cast<Extended>(shape) - 1);
+    const double c = ToDouble(3 * static_cast<Extended>(shape) - 0.75);
     for (;;) {
         // step 1: two uniforms, u first
         const double u = NextUniform();
         const double v = NextUniform();
         // steps 2-4: the candidate
         const double w = ToDouble((1 - static_cast<Extended>(u)) * u);
-        const double y = ToDouble(Sqrt(Div(c, w)) * (u - 0.5L));
+        const double y = ToDouble(Sqrt(Div(c, w)) * (static_cast<Extended>(u) - 0.5));
         const double x = ToDouble(static_cast<Extended>(b) + y);
         // step 5: negative candidates are rejected (0 goes on)
         if (x < 0) continue;
         // step 6
-        const double z = ToDouble(64.0L * w * w * w * v * v);
+        const double z = ToDouble(64 * static_cast<Extended>(w) * w * w * v * v);
         // step 7: the cheap squeeze
-        if (1 - Div(2.0L * y * y, x) >= z) return x;
+        if (1 - Div(2 * static_cast<Extended>(y) * y, x) >= z) return x;
         // step 8: the full test
         if (AcceptLogTest(z, x, b, y, acceptance)) return x;
         // step 9: reject
@@ -112,8 +112,11 @@ double GammaBest1978(double shape, GammaAcceptance acceptance) {
 // bounded, and running out of candidates is reported rather than hanging.
 constexpr int64_t kMaxCandidates = 10'000'000;
 
+// 0.07 of the set-up, rounded to the extended format.
+constexpr Extended kSevenHundredths = ExtendedConstant(0x8f5c28f5c28f5c29ull, -67);
+
 double GammaBest1983(double shape, GammaAcceptance acceptance) {
-    const double t = ToDouble(0.75L * Sqrt(1 - static_cast<Extended>(shape)) + 0.07L);
+    const double t = ToDouble(0.75 * Sqrt(1 - static_cast<Extended>(shape)) + kSevenHundredths);
     const double b = ToDouble(Exp(-static_cast<Extended>(t)) * shape / t + 1);
     const double r = ToDouble(Div(1, shape));
     for (int64_t candidate = 0; candidate < kMaxCandidates; ++candidate) {
@@ -125,7 +128,7 @@ double GammaBest1983(double shape, GammaAcceptance acceptance) {
         if (p <= 1) {
             // step 3: the part below 1, x = p^(1/shape) t
             const double x = ToDouble(Mul(Power(p, r), t));
-            if (v <= Div(2.0L - x, 2.0L + x)) return x;
+            if (v <= Div(2 - static_cast<Extended>(x), 2 + static_cast<Extended>(x))) return x;
             if (AcceptExpTest(v, x, acceptance)) return x;
         } else {
             // step 4: the exponential tail

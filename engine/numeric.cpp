@@ -4,7 +4,6 @@
 
 namespace pelmora {
 
-
 void RaiseInvalid() { throw Error(kInvalidOperation); }
 void RaiseDivisionByZero() { throw Error(kDivisionByZero); }
 void RaiseOverflow() { throw Error(kOverflow); }
@@ -20,14 +19,14 @@ Extended ExpSlow(Extended t) {
 int32_t TruncToInt(Extended x) {
     // Truncation toward zero keeps every x in (-2^63 - 1, 2^63) inside the
     // signed 64-bit range; both bounds are exact in the extended format.
-    if (!(x > -9223372036854775809.0L && x < 9223372036854775808.0L)) RaiseInvalid();
+    if (!(x > -static_cast<Extended>(9223372036854775809ull) && x < static_cast<Extended>(9223372036854775808ull))) RaiseInvalid();
     return static_cast<int32_t>(static_cast<int64_t>(x));
 }
 
 Extended Power(Extended base, Extended exponent) {
     if (exponent == 0) return 1;
     if (base == 0 && exponent > 0) return 0;
-    if (exponent - truncl(exponent) == 0 && fabsl(exponent) <= 2147483647) {
+    if (exponent - unit::Trunc(exponent) == 0 && unit::Abs(exponent) <= 2147483647) {
         // Integral exponent: repeated squaring over the bits of |n|.
         int32_t n = TruncToInt(exponent);
         uint32_t e = n < 0 ? 0u - static_cast<uint32_t>(n) : static_cast<uint32_t>(n);

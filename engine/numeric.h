@@ -1,8 +1,9 @@
 #pragma once
 // Arithmetic environment of the engine and the shared numeric routines.
 //
-// Expressions are evaluated in x87 80-bit extended precision (`Extended`,
-// 64-bit significand, round to nearest even); values are rounded to double
+// Expressions are evaluated in 80-bit extended precision (`Extended`,
+// 64-bit significand, round to nearest even: the x87 unit or the same format
+// in software, engine/extended.h); values are rounded to double
 // only where they are stored (ToDouble). Faults follow one policy: an invalid
 // operation, a division by zero and an overflow throw pelmora::Error with
 // their message at the operation that faults; underflow, denormals and
@@ -15,19 +16,14 @@
 #include <limits>
 
 #include "engine/error.h"
+#include "engine/extended.h"
 
 namespace pelmora {
-
-using Extended = long double;
-static_assert(std::numeric_limits<Extended>::digits == 64, "Extended must be the x87 80-bit format");
 
 [[noreturn]] void RaiseInvalid();
 [[noreturn]] void RaiseDivisionByZero();
 [[noreturn]] void RaiseOverflow();
 [[noreturn]] void RaiseIntegerOverflow();
-
-inline constexpr Extended kPi = 3.14159265358979323846264338327950288L;
-inline constexpr Extended kTwoPi = 6.28318530717958647692528676655900577L;
 
 // a / b: 0/0 is invalid, x/0 a division by zero, a quotient beyond the
 // extended range an overflow.
@@ -37,7 +33,7 @@ inline Extended Div(Extended a, Extended b) {
         RaiseDivisionByZero();
     }
     Extended q = a / b;
-    if (std::isinf(q)) RaiseOverflow();
+    if (unit::IsInf(q)) RaiseOverflow();
     return q;
 }
 
@@ -45,7 +41,7 @@ inline Extended Div(Extended a, Extended b) {
 // extended range (chains of squarings, a huge power times a scale).
 inline Extended Mul(Extended a, Extended b) {
     Extended p = a * b;
-    if (std::isinf(p)) RaiseOverflow();
+    if (unit::IsInf(p)) RaiseOverflow();
     return p;
 }
 
@@ -58,19 +54,11 @@ inline double ToDouble(Extended x) {
     return d;
 }
 
-// The constants the x87 unit loads with fldln2 and fldl2e, rounded to nearest.
-inline constexpr Extended kLn2 = 0.693147180559945309417232121458176568L;
-inline constexpr Extended kLog2E = 1.44269504088896340735992468100189214L;
-
-// Natural logarithm, ln x = log2(x) * ln 2 on the x87 unit (fyl2x). The
-// x87 routines are inline: passing an 80-bit value through memory costs as
-// much as the arithmetic around it.
+// Natural logarithm, ln x = log2(x) * ln 2 with the x87 unit's ln 2.
 inline Extended Ln(Extended x) {
     if (x == 0) RaiseDivisionByZero();
     if (x < 0) RaiseInvalid();
-    Extended r;
-    asm("fyl2x" : "=t"(r) : "0"(x), "u"(kLn2) : "st(1)");
-    return r;
+    return unit::Ln(x);
 }
 
 // e^x as 2^f * 2^n with n = round(x * log2 e) and |f| <= 1/2.
@@ -79,37 +67,22 @@ inline Extended Exp(Extended x) {
     Extended t = x * kLog2E;
     // Far outside the extended range the split below would meet infinities.
     if (!(t < 16384 && t >= -16500)) return ExpSlow(t);
-    Extended n;
-    asm("frndint" : "=t"(n) : "0"(t));  // to nearest, ties to even
-    Extended m;
-    asm("f2xm1" : "=t"(m) : "0"(t - n));  // 2^f - 1 with |f| <= 1/2
-    Extended r;
-    asm("fscale" : "=t"(r) : "0"(m + 1), "u"(n));  // 2^f * 2^n
-    if (std::isinf(r)) RaiseOverflow();
+    Extended n = unit::RoundToInteger(t);     // to nearest, ties to even
+    Extended m = unit::Exp2m1(t - n);         // 2^f - 1 with |f| <= 1/2
+    Extended r = unit::Scale(m + 1, n);       // 2^f * 2^n
+    if (unit::IsInf(r)) RaiseOverflow();
     return r;
 }
 
 // Correctly rounded extended square root; sqrt(-0) is -0.
 inline Extended Sqrt(Extended x) {
     if (x < 0) RaiseInvalid();
-    Extended r;
-    asm("fsqrt" : "=t"(r) : "0"(x));
-    return r;
+    return unit::Sqrt(x);
 }
 
-// The processor's extended cosine and tangent, without further range reduction.
-inline Extended Cos(Extended x) {
-    Extended r;
-    asm("fcos" : "=t"(r) : "0"(x));
-    return r;
-}
-
-inline Extended Tan(Extended x) {
-    Extended r;
-    // fptan replaces st(0) by its tangent and pushes 1.0, which is dropped.
-    asm("fptan\n\tfstp %%st(0)" : "=t"(r) : "0"(x));
-    return r;
-}
+// The extended cosine and tangent, without further range reduction.
+inline Extended Cos(Extended x) { return unit::Cos(x); }
+inline Extended Tan(Extended x) { return unit::Tan(x); }
 
 // Rounds toward zero to a signed 64-bit integer and keeps its low 32 bits
 // (two's complement, no range error); outside the signed 64-bit range it is

@@ -1,8 +1,10 @@
 #include "engine/uniform.h"
 
-#include <cpuid.h>
 #include <time.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <x86intrin.h>
+#endif
 
 #include <ctime>
 
@@ -72,19 +74,25 @@ namespace {
 // an invariant one ticks at a constant rate in every power state; otherwise
 // the monotonic clock's nanoseconds serve.
 bool HasInvariantTsc() {
+#if defined(__x86_64__) || defined(__i386__)
     unsigned eax, ebx, ecx, edx;
     if (!__get_cpuid(0x80000000u, &eax, &ebx, &ecx, &edx) || eax < 0x80000007u) return false;
     __get_cpuid(0x80000007u, &eax, &ebx, &ecx, &edx);
     return (edx >> 8) & 1u;
+#else
+    return false;  // no time-stamp counter: the monotonic clock serves
+#endif
 }
 
 const bool kUseTsc = HasInvariantTsc();
 
 bool ReadCounter(uint64_t& counter) {
+#if defined(__x86_64__) || defined(__i386__)
     if (kUseTsc) {
         counter = __rdtsc();
         return true;
     }
+#endif
     timespec ts;
     if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0) return false;
     counter = static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);

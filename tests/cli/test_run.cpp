@@ -31,7 +31,7 @@ using pelmora::testing::RunTool;
 
 // ---------------------------------------------------------------------------
 // The --seed stream. These lines are a promise to users: identical commands
-// print them on every machine and in every release. A change here is a
+// print them on every x86-64 machine and in every release. A change here is a
 // breaking change, never a test to update.
 
 struct Pinned {

@@ -50,7 +50,7 @@ TEST_P(ParseTable, GivesValueOrError) {
     if (c.valid) {
         Extended v = TextToReal(c.text, c.sep);
         EXPECT_EQ(v, c.value);
-        EXPECT_EQ(std::signbit(v), std::signbit(c.value));
+        EXPECT_EQ(std::signbit(static_cast<long double>(v)), std::signbit(static_cast<long double>(c.value)));
     } else {
         try {
             TextToReal(c.text, c.sep);
@@ -141,7 +141,7 @@ TEST(TextToReal, RandomTextsMatchExactRounding) {
         for (int j = 0; j < fraction; ++j) digits += static_cast<char>('0' + rng() % 10);
         t += "." + digits + "e" + std::to_string(static_cast<int>(rng() % 9000) - 4500);
         Extended expected = std::strtold(t.c_str(), nullptr);
-        if (std::isinf(expected)) continue;
+        if (std::isinf(static_cast<long double>(expected))) continue;
         ASSERT_EQ(TextToReal(t), expected) << t;
     }
 }
@@ -182,7 +182,7 @@ TEST(TextToReal, RandomShortTextsFollowTheModel) {
             Extended v;
             ASSERT_NO_THROW(v = TextToReal(t, sep)) << "'" << t << "'";
             ASSERT_EQ(v, expected) << "'" << t << "'";
-            ASSERT_EQ(std::signbit(v), std::signbit(expected)) << "'" << t << "'";
+            ASSERT_EQ(std::signbit(static_cast<long double>(v)), std::signbit(static_cast<long double>(expected))) << "'" << t << "'";
         } else {
             ASSERT_THROW(TextToReal(t, sep), Error) << "'" << t << "'";
         }

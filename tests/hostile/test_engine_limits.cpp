@@ -155,7 +155,7 @@ TEST_P(Extremes, GiveFiniteValuesOrAnArithmeticMessage) {
             EXPECT_TRUE(text != "NAN" && text != "INF" && text != "-INF") << text;
             Extended back = 0;
             EXPECT_NO_THROW(back = TextToReal(text, ".")) << text;
-            EXPECT_TRUE(std::isfinite(back)) << text;
+            EXPECT_TRUE(std::isfinite(static_cast<long double>(back))) << text;
             if (Record(row).kind == ResultKind::Integer) {
                 EXPECT_EQ(text.find_first_of(".E"), std::string::npos) << "an integer row wrote " << text;
             }

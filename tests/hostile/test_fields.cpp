@@ -65,7 +65,7 @@ TEST_P(HostileField, GivesItsValueOrItsError) {
     Extended v = 0;
     ASSERT_EQ(Message([&] { v = TextToReal(text, c.sep); }), "");
     EXPECT_EQ(v, c.value);
-    EXPECT_TRUE(std::isfinite(v));
+    EXPECT_TRUE(std::isfinite(static_cast<long double>(v)));
     Request r;
     EXPECT_EQ(Message([&] { r = ParseFields({"1", text, "1", "3"}, c.sep); }), c.asParameter);
     if (*c.asParameter == '\0') {
