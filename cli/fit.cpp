@@ -128,7 +128,8 @@ Fit TestFit(std::vector<double> sample, const Law& law) {
         for (std::size_t i = 0, j; i < sample.size(); i = j) {
             for (j = i + 1; j < sample.size() && sample[j] == sample[i];) ++j;
             double below = Probability(law, std::nextafter(sample[i], -INFINITY));
-            d = std::max({d, static_cast<double>(j) / n - Probability(law, sample[i]), below - static_cast<double>(i) / n});
+            d = std::max(
+                {d, static_cast<double>(j) / n - Probability(law, sample[i]), below - static_cast<double>(i) / n});
         }
         double root = std::sqrt(n);
         fit = {true, "Kolmogorov-Smirnov", d, 0, KolmogorovTail((root + 0.12 + 0.11 / root) * d)};
@@ -188,7 +189,9 @@ std::string FitLine(const std::vector<double>& sample, const Law& law) {
         return "no fit: the law cannot be evaluated for these parameters\n";
     }
     if (!fit.done) return "no fit: too few values for a test\n";
-    if (!std::isfinite(fit.statistic) || !(fit.p >= 0 && fit.p <= 1)) return "no fit: the test gives no number for this sample\n";
+    if (!std::isfinite(fit.statistic) || !(fit.p >= 0 && fit.p <= 1)) {
+        return "no fit: the test gives no number for this sample\n";
+    }
     std::string line = "fit       ";
     line += fit.test;
     if (fit.degrees > 0) {
@@ -259,9 +262,13 @@ Histogram MakeHistogram(const std::vector<double>& sample, const Law& law, int b
             h.bins.push_back({first, last, 0, n * (cdf(last) - cdf(first - 1))});
         }
         for (double x : sample) {
-            if (x < lo) ++h.below;
-            else if (x > hi) ++h.above;
-            else h.bins[static_cast<std::size_t>((x - lo) / cells.width)].observed++;
+            if (x < lo) {
+                ++h.below;
+            } else if (x > hi) {
+                ++h.above;
+            } else {
+                h.bins[static_cast<std::size_t>((x - lo) / cells.width)].observed++;
+            }
         }
         h.expectedBelow = n * cdf(lo - 1);
         h.expectedAbove = n * (1 - cdf(hi));
@@ -290,7 +297,8 @@ Histogram MakeHistogram(const std::vector<double>& sample, const Law& law, int b
                 ++h.above;
                 continue;
             }
-            double place = span > 0 ? (halves ? (x / 2 - lo / 2) / (hi / 2 - lo / 2) * count : (x - lo) / (span / count)) : 0;
+            double place =
+                span > 0 ? (halves ? (x / 2 - lo / 2) / (hi / 2 - lo / 2) * count : (x - lo) / (span / count)) : 0;
             int i = static_cast<int>(std::min(place, static_cast<double>(count - 1)));
             h.bins[static_cast<std::size_t>(std::clamp(i, 0, count - 1))].observed++;
         }
@@ -319,8 +327,10 @@ std::string HistogramText(const std::vector<double>& sample, const Law& law, int
     // A line without a bar: the values outside the range.
     auto outside = [&](const char* label, const std::string& what, int64_t observed, double expected) {
         std::snprintf(line, sizeof line, "%12s  ", label);
-        text += line + what + std::string(static_cast<std::size_t>(std::max(0, bar - static_cast<int>(what.size()))), ' ');
-        std::snprintf(line, sizeof line, " %10lld %12s\n", static_cast<long long>(observed), expectedText(expected).c_str());
+        text +=
+            line + what + std::string(static_cast<std::size_t>(std::max(0, bar - static_cast<int>(what.size()))), ' ');
+        std::snprintf(line, sizeof line, " %10lld %12s\n", static_cast<long long>(observed),
+                      expectedText(expected).c_str());
         text += line;
     };
     std::snprintf(line, sizeof line, "%12s  ", "from");
@@ -338,7 +348,8 @@ std::string HistogramText(const std::vector<double>& sample, const Law& law, int
         blocks.append(static_cast<std::size_t>(bar - cells), ' ');
         std::snprintf(line, sizeof line, "%12s  ", Number(b.low, 6).c_str());
         text += line + blocks;
-        std::snprintf(line, sizeof line, " %10lld %12s\n", static_cast<long long>(b.observed), expectedText(b.expected).c_str());
+        std::snprintf(line, sizeof line, " %10lld %12s\n", static_cast<long long>(b.observed),
+                      expectedText(b.expected).c_str());
         text += line;
     }
     if (h.cut) outside("above", "over " + Number(h.high, 6), h.above, h.expectedAbove);

@@ -320,7 +320,8 @@ int Report(const Options& o, const Plan& plan, const Drawn& drawn, std::optional
         text += StatsReport(drawn.stats, TheoreticalMoments(plan.row, r.p1, r.p2, r.p3), SampleQuartiles(drawn.sample),
                             LawQuartiles(law));
         if (drawn.sample.size() < drawn.stats.count()) {
-            text += "          (quartiles and median of the first " + std::to_string(drawn.sample.size()) + " values)\n";
+            text +=
+                "          (quartiles and median of the first " + std::to_string(drawn.sample.size()) + " values)\n";
         }
         text += FitLine(drawn.sample, law);
     }
@@ -448,7 +449,8 @@ void DrawParts(const Options& o, const Plan& plan, const Range& range, std::opti
     // that stops mid-line leaves the line to the next shard.
     const uint64_t reached = range.first + writer.Written();
     const bool cut = drawn.failure || drawn.stopped;
-    if (!format.binary && writer.Written() > 0 && reached % static_cast<uint64_t>(o.columns) != 0 && (range.endsRun || cut)) {
+    if (!format.binary && writer.Written() > 0 && reached % static_cast<uint64_t>(o.columns) != 0 &&
+        (range.endsRun || cut)) {
         sink.Append("\n");
     }
     sink.Flush();
@@ -517,7 +519,8 @@ int Generate(const Options& o, int outFd, int errFd) {
         try {
             drawn.sample.reserve(kept);
         } catch (const std::bad_alloc&) {
-            return Fail(errFd, "Not enough memory to keep " + std::to_string(kept) + " values for --stats and --hist (" +
+            return Fail(errFd, "Not enough memory to keep " + std::to_string(kept) +
+                                   " values for --stats and --hist (" +
                                    std::to_string((kept * sizeof(double) + (1 << 20) - 1) >> 20) + " MiB)");
         }
     }

@@ -220,8 +220,7 @@ private:
             runOption_ = true;
         } else if (a == "--hist" || a.starts_with("--hist=")) {
             return Hist(a);
-        // The histogram's bins and range, and the NumPy file.
-        } else if (IsLong(a, "--bins")) {
+        } else if (IsLong(a, "--bins")) {  // the histogram's bins and range, and the NumPy file
             return Bins(LongValue(a, "--bins"));
         } else if (a == "--range" || a.starts_with("--range=")) {
             return HistRange(a);
@@ -400,9 +399,10 @@ private:
             if (p.label) names.emplace_back(ParamName(p));
         }
         if (given > names.size()) {
-            std::string takes = names.empty() ? "no parameters"
-                                               : std::to_string(names.size()) +
-                                                     (names.size() == 1 ? " parameter, " : " parameters, ") + Listed(names);
+            std::string takes = names.empty()
+                                    ? "no parameters"
+                                    : std::to_string(names.size()) +
+                                          (names.size() == 1 ? " parameter, " : " parameters, ") + Listed(names);
             return std::string(RowName(row)) + " takes " + takes + ", not " + std::to_string(given);
         }
         for (std::size_t k = given; k < names.size(); ++k) {
@@ -457,8 +457,12 @@ private:
                 return "--shard needs --seed: only a seeded run is one stream that parts drawn apart can share";
             }
             if (o_.binary && formatOption_) return "--binary writes whole doubles: --precision and --columns do not go with it";
-            if (o_.npy && o_.binary) return "--npy and --binary do not go together: --npy writes a header before the numbers";
-            if (o_.npy && formatOption_) return "--npy writes whole numbers: --precision and --columns do not go with it";
+            if (o_.npy && o_.binary) {
+                return "--npy and --binary do not go together: --npy writes a header before the numbers";
+            }
+            if (o_.npy && formatOption_) {
+                return "--npy writes whole numbers: --precision and --columns do not go with it";
+            }
             if (o_.histRange && o_.histBins == 0) o_.histBins = 40;
             if (!o_.asWindow) {
                 auto count = ParseCount(o_.count);

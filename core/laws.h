@@ -56,8 +56,8 @@ inline void CheckSpan(double a, double b) {
 // Solved for x, its quantile is a p / (a p + b (1 - p)).
 inline Law BetaRowLaw(double a, double b) {
     if (!(a > 0 && b > 0)) throw std::domain_error("a and b must be positive");
-    return Law::Continuous([a, b](double x) { return x <= 0 ? 0.0 : x >= 1 ? 1.0 : b * x / (a * (1 - x) + b * x); },
-                           [a, b](double p) { return a * p / (a * p + b * (1 - p)); });
+    auto cdf = [a, b](double x) { return x <= 0 ? 0.0 : x >= 1 ? 1.0 : b * x / (a * (1 - x) + b * x); };
+    return Law::Continuous(cdf, [a, b](double p) { return a * p / (a * p + b * (1 - p)); });
 }
 // E1 / E2 is below x with probability x / (1 + x): the quantile is p / (1 - p).
 inline Law RatioOfExponentialsLaw() {
@@ -72,8 +72,8 @@ inline Law BernoulliGaussLaw(double p, double mean, double sigma) {
 // 1 to n, each with probability 1/n.
 inline Law DiscreteUniformLaw(double n) {
     if (!(n >= 1)) throw std::domain_error("n must be at least 1");
-    return Law::Discrete([n](double x) { return x < 1 ? 0.0 : x >= n ? 1.0 : std::floor(x) / n; },
-                         [n](double p) { return std::max(1.0, std::ceil(p * n)); });
+    auto cdf = [n](double x) { return x < 1 ? 0.0 : x >= n ? 1.0 : std::floor(x) / n; };
+    return Law::Discrete(cdf, [n](double p) { return std::max(1.0, std::ceil(p * n)); });
 }
 
 }  // namespace pelmora

@@ -158,7 +158,9 @@ int HelpPage(const std::string& text) {
             section = true;
             if (!note.empty()) {
                 std::string capital(note);
-                if (capital.size() > 1) capital[1] = static_cast<char>(std::toupper(static_cast<unsigned char>(capital[1])));
+                if (capital.size() > 1) {
+                    capital[1] = static_cast<char>(std::toupper(static_cast<unsigned char>(capital[1])));
+                }
                 out += ".PP\n";
                 ok = ok && Escape(capital, out);
                 out += "\n";

@@ -254,8 +254,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (run.status == kExitOk) {
         if (lines.size() != wanted) Fail("a successful run with another number of lines", args);
         // A shard of a long run may warn that the run repeats itself.
-        const bool warning = run.err.rfind("pelmora-gen: warning: ", 0) == 0 && run.err.find('\n') + 1 == run.err.size();
-        if (!o.stats && o.histBins == 0 && !run.err.empty() && !warning) Fail("a successful run wrote to the error stream", args);
+        const bool warning =
+            run.err.rfind("pelmora-gen: warning: ", 0) == 0 && run.err.find('\n') + 1 == run.err.size();
+        if (!o.stats && o.histBins == 0 && !run.err.empty() && !warning) {
+            Fail("a successful run wrote to the error stream", args);
+        }
     } else if (run.status == kExitFailure) {
         if (lines.size() >= wanted) Fail("a failed run wrote every value", args);
         if (run.err.rfind("pelmora-gen: ", 0) != 0 || run.err.back() != '\n') Fail("a failure without its message", args);
