@@ -337,10 +337,11 @@ private:
     std::string Hist(std::string_view a) {
         if (a.size() == 6 && i_ + 1 < args_.size() && !args_[i_ + 1].empty() &&
             std::all_of(args_[i_ + 1].begin(), args_[i_ + 1].end(), IsDigit)) {
-            // "--hist 12 3 4": twelve bins, or row 12? Neither is guessed.
+            // "--hist 12 3 4": twelve bins, or row 12? "normal --hist 5": five
+            // bins, or a mean of 5? Neither is guessed.
             const std::string& n = args_[i_ + 1];
             return "--hist takes no separate value: write --bins " + n + " (or --hist=" + n + ") for " + n +
-                   " bins, or name the distribution before --hist";
+                   " bins, or put --hist after the distribution and its parameters";
         }
         if (o_.histBins == 0) o_.histBins = 40;
         if (a.size() > 6) {

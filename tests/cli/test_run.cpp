@@ -391,13 +391,16 @@ INSTANTIATE_TEST_SUITE_P(
         Failure({"chisq", "2.5"}, "pelmora-gen: Chi-square: n must be a whole number (got 2.5" + kTruncates),
         Failure({"binomial", "10.7", "0.3"}, "pelmora-gen: Binomial: n must be a whole number (got 10.7" + kTruncates),
         Failure({"binomial", "-0.5", "0.3"}, "pelmora-gen: Binomial: n must be a whole number (got -0.5" + kTruncates),
-        // The histogram: --hist N could be N bins or row N.
+        // The histogram: --hist N could be N bins, row N or a parameter.
         RefusalCase{{"--hist", "12", "3", "4"}, 2,
-                    Usage("--hist takes no separate value: write --bins 12 (or --hist=12) for 12 bins, or name the "
-                          "distribution before --hist")},
+                    Usage("--hist takes no separate value: write --bins 12 (or --hist=12) for 12 bins, or put --hist "
+                          "after the distribution and its parameters")},
         RefusalCase{{"--hist", "5", "exponential", "1"}, 2,
-                    Usage("--hist takes no separate value: write --bins 5 (or --hist=5) for 5 bins, or name the "
-                          "distribution before --hist")},
+                    Usage("--hist takes no separate value: write --bins 5 (or --hist=5) for 5 bins, or put --hist "
+                          "after the distribution and its parameters")},
+        RefusalCase{{"normal", "--hist", "5"}, 2,
+                    Usage("--hist takes no separate value: write --bins 5 (or --hist=5) for 5 bins, or put --hist "
+                          "after the distribution and its parameters")},
         RefusalCase{{"--bins", "0", "normal"}, 2, Usage("--bins: '0' is not a number of bins from 1 to 1000")},
         RefusalCase{{"normal", "--bins"}, 2, Usage("option --bins needs a value")},
         RefusalCase{{"normal", "--range", "5"}, 2, Usage("option --range needs two values: --range LO HI")},
