@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <numbers>
+#include <stdexcept>
 
 #include <boost/math/special_functions/gamma.hpp>
 
@@ -33,6 +34,62 @@ Cells IntegerCells(double lo, double hi, int64_t most) {
 std::string Number(double x, int digits) {
     char text[kValueMax];
     return std::string(text, FormatValue(x, digits, text));
+}
+
+// A distribution function that gives no probability: NaN, or a number
+// outside [0, 1] (a law evaluated where its formula overflows).
+struct NoProbability : std::domain_error {
+    using std::domain_error::domain_error;
+};
+
+double Probability(const Law& law, double x) {
+    const double c = law.cdf(x);
+    if (!(c >= 0 && c <= 1)) {
+        throw NoProbability("the law's distribution function gives no probability at " + Number(x, 6));
+    }
+    return c;
+}
+
+// The sample quantile of R's default (type 7) of a sorted sample.
+double SortedQuantile(const std::vector<double>& sorted, double p) {
+    const double h = static_cast<double>(sorted.size() - 1) * p;
+    const auto i = static_cast<std::size_t>(h);
+    if (i + 1 >= sorted.size()) return sorted.back();
+    const double a = sorted[i], b = sorted[i + 1];
+    // a + (h - i)(b - a), with halves where b - a would overflow
+    const double frac = h - static_cast<double>(i);
+    return std::isfinite(b - a) ? a + frac * (b - a) : a + frac * (b / 2 - a / 2) * 2;
+}
+
+// The smallest x with P(X <= x) >= p, searched on the cdf: the bracket
+// doubles outward, then bisection (on the integers for a discrete law).
+double SearchQuantile(const Law& law, double p) {
+    double lo = -1, hi = 1;
+    while (Probability(law, lo) >= p) {
+        hi = lo;
+        lo *= 2;
+        if (!std::isfinite(lo)) return -INFINITY;
+    }
+    while (Probability(law, hi) < p) {
+        lo = hi;
+        hi *= 2;
+        if (!std::isfinite(hi)) return INFINITY;
+    }
+    if (law.kind == Kind::Discrete) {
+        lo = std::floor(lo);
+        hi = std::ceil(hi);
+        while (hi - lo > 1) {
+            const double mid = std::floor(lo / 2 + hi / 2);
+            (Probability(law, mid) >= p ? hi : lo) = mid;
+        }
+        return hi;
+    }
+    for (int k = 0; k < 2100; ++k) {  // enough halvings to meet at adjacent doubles
+        const double mid = lo / 2 + hi / 2;
+        if (mid <= lo || mid >= hi) break;
+        (Probability(law, mid) >= p ? hi : lo) = mid;
+    }
+    return hi;
 }
 
 }  // namespace
@@ -70,8 +127,9 @@ Fit TestFit(std::vector<double> sample, const Law& law) {
         double d = 0;
         for (std::size_t i = 0, j; i < sample.size(); i = j) {
             for (j = i + 1; j < sample.size() && sample[j] == sample[i];) ++j;
-            double below = law.cdf(std::nextafter(sample[i], -INFINITY));
-            d = std::max({d, static_cast<double>(j) / n - law.cdf(sample[i]), below - static_cast<double>(i) / n});
+            double below = Probability(law, std::nextafter(sample[i], -INFINITY));
+            d = std::max(
+                {d, static_cast<double>(j) / n - Probability(law, sample[i]), below - static_cast<double>(i) / n});
         }
         double root = std::sqrt(n);
         fit = {true, "Kolmogorov-Smirnov", d, 0, KolmogorovTail((root + 0.12 + 0.11 / root) * d)};
@@ -97,12 +155,12 @@ Fit TestFit(std::vector<double> sample, const Law& law) {
         }
         groupE = groupO = 0;
     };
-    double below = law.cdf(cells.lo - 1);
+    double below = Probability(law, cells.lo - 1);
     add(n * below, 0, false);
     std::size_t next = 0;
     for (int64_t c = 0; c < cells.count; ++c) {
         double high = cells.lo + static_cast<double>(c + 1) * cells.width - 1;  // last integer of the cell
-        double upTo = law.cdf(high);
+        double upTo = Probability(law, high);
         double count = 0;
         while (next < sample.size() && sample[next] <= high) ++next, ++count;
         add(n * (upTo - below), count, false);
@@ -121,15 +179,20 @@ Fit TestFit(std::vector<double> sample, const Law& law) {
 }
 
 std::string FitLine(const std::vector<double>& sample, const Law& law) {
-    std::string line = "fit       ";
-    if (law.kind == Kind::Unknown) return line + law.note + "; the sample alone\n";
+    if (law.kind == Kind::Unknown) return "no fit: " + law.note + "\n";
     Fit fit;
     try {
         fit = TestFit(sample, law);
+    } catch (const NoProbability& e) {
+        return std::string("no fit: ") + e.what() + "\n";
     } catch (const std::exception&) {
-        return line + "the law cannot be evaluated for these parameters; the sample alone\n";
+        return "no fit: the law cannot be evaluated for these parameters\n";
     }
-    if (!fit.done) return line + "too few values for a test\n";
+    if (!fit.done) return "no fit: too few values for a test\n";
+    if (!std::isfinite(fit.statistic) || !(fit.p >= 0 && fit.p <= 1)) {
+        return "no fit: the test gives no number for this sample\n";
+    }
+    std::string line = "fit       ";
     line += fit.test;
     if (fit.degrees > 0) {
         line += " = " + Number(fit.statistic, 6) + " with " + std::to_string(fit.degrees) + " degrees of freedom";
@@ -140,75 +203,156 @@ std::string FitLine(const std::vector<double>& sample, const Law& law) {
     return line;
 }
 
-std::vector<Bin> MakeHistogram(const std::vector<double>& sample, const Law& law, int bins) {
-    std::vector<Bin> out;
-    if (sample.empty()) return out;
+Quartiles SampleQuartiles(std::vector<double> sample) {
+    if (sample.empty()) return {};
+    std::sort(sample.begin(), sample.end());
+    return {SortedQuantile(sample, 0.25), SortedQuantile(sample, 0.5), SortedQuantile(sample, 0.75)};
+}
+
+Quartiles LawQuartiles(const Law& law) {
+    Quartiles q;
+    if (law.kind == Kind::Unknown) return q;
+    std::optional<double>* into[] = {&q.q1, &q.median, &q.q3};
+    const double at[] = {0.25, 0.5, 0.75};
+    for (int k = 0; k < 3; ++k) {
+        try {
+            const double x = law.quantile ? law.quantile(at[k]) : SearchQuantile(law, at[k]);
+            if (std::isfinite(x)) *into[k] = x;
+        } catch (const std::exception&) {
+        }
+    }
+    return q;
+}
+
+HistRange DefaultRange(std::vector<double> sample) {
+    if (sample.empty()) return {0, 0};
+    std::sort(sample.begin(), sample.end());
+    const double low = SortedQuantile(sample, 0.005), high = SortedQuantile(sample, 0.995);
+    const double whole = sample.back() / 2 - sample.front() / 2, central = high / 2 - low / 2;
+    if (central > 0 && whole > 3 * central) return {low, high};
+    return {sample.front(), sample.back()};
+}
+
+Histogram MakeHistogram(const std::vector<double>& sample, const Law& law, int bins, std::optional<HistRange> range) {
+    Histogram h;
+    if (sample.empty()) return h;
     auto [minIt, maxIt] = std::minmax_element(sample.begin(), sample.end());
-    const double lo = *minIt, hi = *maxIt, n = static_cast<double>(sample.size());
-    const bool discrete = law.kind == Kind::Discrete;
+    const HistRange r = range ? *range : DefaultRange(sample);
+    h.cut = range || r.low > *minIt || r.high < *maxIt;
+    h.low = r.low;
+    h.high = r.high;
+    const double n = static_cast<double>(sample.size());
     bool known = law.kind != Kind::Unknown;
     auto cdf = [&](double x) {
         if (!known) return 0.0;
         try {
-            return law.cdf(x);
+            return Probability(law, x);
         } catch (const std::exception&) {
             known = false;
             return 0.0;
         }
     };
 
-    if (discrete) {
-        Cells cells = IntegerCells(lo, hi, bins);
+    if (law.kind == Kind::Discrete) {
+        const double lo = std::ceil(r.low), hi = std::floor(r.high);
+        Cells cells = lo <= hi ? IntegerCells(lo, hi, bins) : Cells{lo, 1, 0};
         for (int64_t c = 0; c < cells.count; ++c) {
             double first = lo + static_cast<double>(c) * cells.width;
-            out.push_back({first, std::min(hi, first + cells.width - 1), 0, n * (cdf(first + cells.width - 1) - cdf(first - 1))});
-        }
-        for (double x : sample) out[static_cast<std::size_t>((x - lo) / cells.width)].observed++;
-    } else {
-        int count = hi > lo ? bins : 1;
-        double width = (hi - lo) / count;
-        for (int i = 0; i < count; ++i) {
-            double a = lo + i * width, b = i + 1 == count ? hi : lo + (i + 1) * width;
-            out.push_back({a, b, 0, n * (cdf(b) - cdf(a))});
+            double last = std::min(hi, first + cells.width - 1);
+            h.bins.push_back({first, last, 0, n * (cdf(last) - cdf(first - 1))});
         }
         for (double x : sample) {
-            int i = width > 0 ? static_cast<int>((x - lo) / width) : 0;
-            out[static_cast<std::size_t>(std::clamp(i, 0, count - 1))].observed++;
+            if (x < lo) {
+                ++h.below;
+            } else if (x > hi) {
+                ++h.above;
+            } else {
+                h.bins[static_cast<std::size_t>((x - lo) / cells.width)].observed++;
+            }
         }
+        h.expectedBelow = n * cdf(lo - 1);
+        h.expectedAbove = n * (1 - cdf(hi));
+    } else {
+        const double lo = r.low, hi = r.high;
+        const int count = hi > lo ? bins : 1;
+        // Edges and places in halves where hi - lo overflows.
+        const double span = hi - lo;
+        const bool halves = !std::isfinite(span);
+        auto edge = [&](int i) {
+            if (i == count) return hi;
+            if (!halves) return lo + i * (span / count);
+            const double t = static_cast<double>(i) / count;
+            return lo * (1 - t) + hi * t;
+        };
+        for (int i = 0; i < count; ++i) {
+            double a = edge(i), b = edge(i + 1);
+            h.bins.push_back({a, b, 0, n * (cdf(b) - cdf(a))});
+        }
+        for (double x : sample) {
+            if (x < lo) {
+                ++h.below;
+                continue;
+            }
+            if (x > hi) {
+                ++h.above;
+                continue;
+            }
+            double place =
+                span > 0 ? (halves ? (x / 2 - lo / 2) / (hi / 2 - lo / 2) * count : (x - lo) / (span / count)) : 0;
+            int i = static_cast<int>(std::min(place, static_cast<double>(count - 1)));
+            h.bins[static_cast<std::size_t>(std::clamp(i, 0, count - 1))].observed++;
+        }
+        h.expectedBelow = n * cdf(lo);
+        h.expectedAbove = n * (1 - cdf(hi));
     }
     if (!known) {
-        for (Bin& b : out) b.expected = -1;
+        for (Bin& b : h.bins) b.expected = -1;
+        h.expectedBelow = h.expectedAbove = -1;
     }
-    return out;
+    return h;
 }
 
-std::string HistogramText(const std::vector<double>& sample, const Law& law, int bins, int width,
-                          int64_t total) {
-    std::vector<Bin> histogram = MakeHistogram(sample, law, bins);
+std::string HistogramText(const std::vector<double>& sample, const Law& law, int bins, int width, int64_t total,
+                          std::optional<HistRange> range) {
+    const Histogram h = MakeHistogram(sample, law, bins, range);
     std::string text = "histogram of " + std::to_string(sample.size()) + " values";
     if (static_cast<int64_t>(sample.size()) < total) text += " (the first of " + std::to_string(total) + ")";
     text += "\n";
     char line[160];
     int64_t most = 1;
-    for (const Bin& b : histogram) most = std::max(most, b.observed);
+    for (const Bin& b : h.bins) most = std::max(most, b.observed);
     // Room for the bar: what the numbers leave of the width.
-    const int bar = std::max(10, width - 12 - 2 - 1 - 10 - 1 - 12);
-    std::snprintf(line, sizeof line, "%12s  %-*s %10s %12s\n", "from", bar, "", "observed", "expected");
+    const int bar = std::max(20, width - 12 - 2 - 1 - 10 - 1 - 12);
+    auto expectedText = [](double e) { return e < 0 ? std::string("-") : Number(std::round(e * 10) / 10, 10); };
+    // A line without a bar: the values outside the range.
+    auto outside = [&](const char* label, const std::string& what, int64_t observed, double expected) {
+        std::snprintf(line, sizeof line, "%12s  ", label);
+        text +=
+            line + what + std::string(static_cast<std::size_t>(std::max(0, bar - static_cast<int>(what.size()))), ' ');
+        std::snprintf(line, sizeof line, " %10lld %12s\n", static_cast<long long>(observed),
+                      expectedText(expected).c_str());
+        text += line;
+    };
+    std::snprintf(line, sizeof line, "%12s  ", "from");
+    text += line + std::string(static_cast<std::size_t>(bar), ' ');
+    std::snprintf(line, sizeof line, " %10s %12s\n", "observed", "expected");
     text += line;
+    if (h.cut) outside("below", "under " + Number(h.low, 6), h.below, h.expectedBelow);
     static const char* const kEighths[] = {"", "▏", "▎", "▍", "▌", "▋", "▊", "▉"};
-    for (const Bin& b : histogram) {
+    for (const Bin& b : h.bins) {
         int64_t eighths = b.observed * bar * 8 / most;
         std::string blocks;
         for (int64_t i = 0; i < eighths / 8; ++i) blocks += "█";
         blocks += kEighths[eighths % 8];
         int cells = static_cast<int>(eighths / 8 + (eighths % 8 ? 1 : 0));
         blocks.append(static_cast<std::size_t>(bar - cells), ' ');
-        std::string expected = b.expected < 0 ? "-" : Number(std::round(b.expected * 10) / 10, 10);
         std::snprintf(line, sizeof line, "%12s  ", Number(b.low, 6).c_str());
         text += line + blocks;
-        std::snprintf(line, sizeof line, " %10lld %12s\n", static_cast<long long>(b.observed), expected.c_str());
+        std::snprintf(line, sizeof line, " %10lld %12s\n", static_cast<long long>(b.observed),
+                      expectedText(b.expected).c_str());
         text += line;
     }
+    if (h.cut) outside("above", "over " + Number(h.high, 6), h.above, h.expectedAbove);
     return text + FitLine(sample, law);
 }
 

@@ -3,6 +3,7 @@
 // of significant digits, several values to a line, or raw doubles.
 
 #include <cstddef>
+#include <cstdint>
 
 namespace pelmora::cli {
 
@@ -10,7 +11,13 @@ struct ValueFormat {
     int precision = 15;  // significant digits, 1 to 17
     int columns = 1;     // values per line, separated by one tab
     bool binary = false; // 8 bytes a value, little-endian IEEE 754, no separators
+    // With binary: each value as the little-endian 64-bit integer it holds
+    // (the integer rows in a .npy file).
+    bool integers = false;
 };
+
+// Writes x as 8 bytes (see ValueFormat::binary and integers) to `out`.
+void PutBinary(double x, bool integers, char* out);
 
 // Longest text FormatValue writes.
 inline constexpr std::size_t kValueMax = 32;

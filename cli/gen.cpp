@@ -2,15 +2,19 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <vector>
 
@@ -116,9 +120,10 @@ private:
 class Destination {
 public:
     Destination(const Options& o, int outFd)
-        : path_(o.output && *o.output != "-" ? &*o.output : nullptr), outFd_(outFd), binary_(o.binary) {}
+        : path_(o.output && *o.output != "-" ? &*o.output : nullptr), outFd_(outFd), binary_(o.binary || o.npy) {}
 
     bool ToFile() const { return path_ != nullptr; }
+    const std::string& Path() const { return *path_; }
     // Standard output's descriptor; -1 while the values go to a file.
     int StandardFd() const { return ToFile() ? -1 : outFd_; }
     std::string Target() const { return ToFile() ? "\"" + *path_ + "\"" : std::string("standard output"); }
@@ -129,9 +134,48 @@ public:
         return probe.valid() && ::isatty(probe.get()) == 1;
     }
 
-    // Creates the file, once, and points `sink` at it; throws Error.
+    // Bytes that go before the first value (the .npy header).
+    void SetPreamble(std::string preamble) { preamble_ = std::move(preamble); }
+
+    // Creates the file, once, and points `sink` at it, with the preamble;
+    // throws Error.
     void Open(OutputSink& sink) {
-        if (!ToFile() || file_.valid()) return;
+        if (opened_) return;
+        if (ToFile()) OpenFile(sink);
+        if (!preamble_.empty() && !ToFile()) start_ = ::lseek(outFd_, 0, SEEK_CUR);
+        opened_ = true;
+        sink.Append(preamble_);
+    }
+    bool Opened() const { return opened_; }
+
+    // Writes `bytes` over the start of what the run wrote (the .npy header
+    // once the count is known), after everything else; throws WriteFailure.
+    void Rewrite(std::string_view bytes) {
+        const int fd = ToFile() ? file_.get() : outFd_;
+        if (::pwrite(fd, bytes.data(), bytes.size(), start_) != static_cast<ssize_t>(bytes.size())) {
+            throw WriteFailure{errno != 0 ? errno : EIO};
+        }
+    }
+
+    // Closes the file; a failure that only shows when the data reaches the
+    // disk throws WriteFailure.
+    void Close() {
+        if (int error = file_.Close()) throw WriteFailure{error};
+    }
+
+    // After a failed write to a regular file: cuts it back to the end of its
+    // last whole value, so that no cut number reads as another, and returns
+    // how many values it holds; nothing where it cannot.
+    std::optional<uint64_t> CutBack(const OutputSink& sink) {
+        const auto whole = sink.WholeValues();
+        if (!file_.valid() || !whole || ::ftruncate(file_.get(), static_cast<off_t>(whole->bytes)) != 0) {
+            return std::nullopt;
+        }
+        return whole->values;
+    }
+
+private:
+    void OpenFile(OutputSink& sink) {
         int fd = ::open(path_->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd >= 0 && fd <= 2) {
             // Started with a standard stream closed: keep the file off that
@@ -146,49 +190,41 @@ public:
         file_.Reset(fd);
         sink.Redirect(fd);
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) sink.CountValues(binary_);
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) sink.CountValues(binary_, preamble_.size());
     }
 
-    // After a failed write to a regular file: cuts it back to the end of its
-    // last whole value, so that no cut number reads as another, and returns
-    // how many values it holds; nothing where it cannot.
-    std::optional<uint64_t> CutBack(const OutputSink& sink) {
-        const auto whole = sink.WholeValues();
-        if (!file_.valid() || !whole || ::ftruncate(file_.get(), static_cast<off_t>(whole->bytes)) != 0) {
-            return std::nullopt;
-        }
-        return whole->values;
-    }
-
-    // Closes the file; a failure that only shows when the data reaches the
-    // disk throws WriteFailure.
-    void Close() {
-        if (int error = file_.Close()) throw WriteFailure{error};
-    }
-
-private:
     const std::string* path_;
     int outFd_;
     bool binary_;
     FileDescriptor file_;
+    bool opened_ = false;
+    std::string preamble_;
+    off_t start_ = 0;  // where the run's bytes begin
 };
 
-// The width of the terminal on `fd`; COLUMNS or 80 when it is none.
+// The width of the histogram: the terminal's on `fd`, COLUMNS or 80 when it
+// is none; at most 160 columns whatever COLUMNS says, beyond which a bar
+// shows nothing more.
+constexpr int kMaxWidth = 160;
+
 int TerminalWidth(int fd) {
     winsize size{};
-    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return std::min<int>(size.ws_col, kMaxWidth);
     if (const char* columns = std::getenv("COLUMNS")) {
-        int width = std::atoi(columns);
-        if (width > 0) return width;
+        long width = std::strtol(columns, nullptr, 10);
+        if (width > 0) return static_cast<int>(std::min<long>(width, kMaxWidth));
     }
     return 80;
 }
 
 // The law of what the row draws with these parameters; unknown where the
-// parameters leave the law's domain (with --as-window).
+// parameters leave the law's domain (with --as-window) or where it cannot
+// be evaluated in doubles.
 Law LawOf(Row row, const Request& r) {
     try {
         return Record(row).law(r.p1, r.p2, r.p3);
+    } catch (const std::range_error& e) {
+        return Law::None(std::string("the law cannot be evaluated: ") + e.what());
     } catch (const std::exception&) {
         return Law::None("the law is not defined for these parameters");
     }
@@ -199,6 +235,26 @@ bool RefusesTerminal(const Options& o, const Destination& out, int outFd, int er
     if (!o.binary) return false;
     if (out.ToFile() ? !out.FileIsTerminal() : ::isatty(outFd) != 1) return false;
     Say(errFd, std::string(kProgram) + ": --binary does not write to a terminal; redirect the output or use -o FILE\n");
+    return true;
+}
+
+// --npy seeks back to set the count in its header when a run ends early, so
+// it needs a regular file: one -o names (or creates), or standard output
+// redirected to one with ">" (">>" writes at the end whatever the offset).
+bool RefusesNpy(const Options& o, const Destination& out, int outFd, int errFd) {
+    if (!o.npy) return false;
+    struct stat st {};
+    bool regular;
+    if (out.ToFile()) {
+        regular = ::stat(out.Path().c_str(), &st) == 0 ? S_ISREG(st.st_mode) : errno == ENOENT;
+    } else {
+        const int flags = ::fcntl(outFd, F_GETFL);
+        regular = ::fstat(outFd, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 && (flags & O_APPEND) == 0;
+    }
+    if (regular) return false;
+    Say(errFd, std::string(kProgram) +
+                   ": --npy needs a regular file to seek in: name one with -o FILE, or redirect standard output "
+                   "to one with > (not a pipe, a terminal, a device or >>)\n");
     return true;
 }
 
@@ -226,15 +282,16 @@ Plan PlanOf(const Options& o) {
 struct Drawn {
     std::optional<std::string> failure;
     int stopped = 0;  // the signal that cut the run short
+    uint64_t written = 0;  // values handed to the output
     RunningStats stats;
     std::vector<double> sample;  // the start of the run
 };
 
-// Draws the values and hands them to the writer. The values drawn before a
-// failure stay: they are written out before the failure is reported.
+// Draws the values and hands them to the writer, into `drawn` (its sample's
+// room already reserved). The values drawn before a failure stay: they are
+// written out before the failure is reported.
 Drawn DrawAll(const Options& o, const Plan& plan, ValueWriter& writer, Destination& out, OutputSink& sink,
-              Progress& progress) {
-    Drawn drawn;
+              Progress& progress, Drawn drawn) {
     const bool keep = o.stats || o.histBins > 0;
     const auto draw = Record(plan.row).draw;
     const Request& r = plan.request;
@@ -246,6 +303,7 @@ Drawn DrawAll(const Options& o, const Plan& plan, ValueWriter& writer, Destinati
             if (o.stats) drawn.stats.Add(value);
             if (keep && drawn.sample.size() < kSampleMax) drawn.sample.push_back(value);
             progress.Tick(i + 1);
+            ++drawn.written;
             if (!writer.Put(value)) break;
         }
         // A run without values that succeeds still leaves an empty file.
@@ -256,16 +314,35 @@ Drawn DrawAll(const Options& o, const Plan& plan, ValueWriter& writer, Destinati
     return drawn;
 }
 
+// The first line of --stats: the seed, so that a run can be repeated.
+std::string SeedLine(const Options& o, std::optional<uint64_t> seed) {
+    if (!seed) return "seed      none: the window's start-up state, reseeded from the clock\n";
+    const std::string s = std::to_string(*seed);
+    if (o.seed) return "seed      " + s + "\n";
+    return "seed      " + s + " (drawn from the system; --seed " + s + " repeats this run)\n";
+}
+
 // --stats and --hist on the error stream. They are what was asked for: lost
 // on a full or closed error stream, the run has failed, although nothing
 // can say so.
-int Report(const Options& o, const Plan& plan, const Drawn& drawn, int errFd) {
+int Report(const Options& o, const Plan& plan, const Drawn& drawn, std::optional<uint64_t> seed, int errFd) {
     if (!o.stats && o.histBins == 0) return kExitOk;
     const Request& r = plan.request;
     Law law = LawOf(plan.row, r);
     std::string text;
-    if (o.stats) text += StatsReport(drawn.stats, TheoreticalMoments(plan.row, r.p1, r.p2, r.p3)) + FitLine(drawn.sample, law);
-    if (o.histBins > 0) text += HistogramText(drawn.sample, law, o.histBins, TerminalWidth(errFd), plan.count);
+    if (o.stats) {
+        text += SeedLine(o, seed);
+        text += StatsReport(drawn.stats, TheoreticalMoments(plan.row, r.p1, r.p2, r.p3), SampleQuartiles(drawn.sample),
+                            LawQuartiles(law));
+        if (drawn.sample.size() < drawn.stats.count()) {
+            text +=
+                "          (quartiles and median of the first " + std::to_string(drawn.sample.size()) + " values)\n";
+        }
+        text += FitLine(drawn.sample, law);
+    }
+    std::optional<HistRange> range;
+    if (o.histRange) range = HistRange{o.histRange->low, o.histRange->high};
+    if (o.histBins > 0) text += HistogramText(drawn.sample, law, o.histBins, TerminalWidth(errFd), plan.count, range);
     try {
         WriteAll(errFd, text);
     } catch (const WriteFailure&) {
@@ -289,6 +366,36 @@ Range RangeOf(const Options& o, const Plan& plan) {
     const auto lo = static_cast<uint64_t>(Wide{total} * o.shard->index / o.shard->count);
     const auto hi = static_cast<uint64_t>(Wide{total} * (o.shard->index + 1) / o.shard->count);
     return {lo, hi - lo, o.shard->index + 1 == o.shard->count};
+}
+
+// A run long enough for the 32-bit source to repeat itself, said once
+// before the run starts. A row that reseeds once per value and draws reals
+// takes one of 2^32 values a state: warned once a repeated value is
+// expected (n - 2^32 (1 - e^(-n / 2^32)) of n values repeat earlier ones,
+// 1 at about 92,700 values). A row that never reseeds goes round the 2^32
+// states: warned once the run takes that many uniforms. (Integer rows and
+// rows that reseed several times a value are not limited this way.)
+std::optional<std::string> RepeatWarning(const Plan& plan) {
+    const Request& r = plan.request;
+    const Split split = SplitOf(plan.row, r.p1, r.p2, r.p3);
+    const double n = static_cast<double>(std::max<int64_t>(plan.count, 0));
+    constexpr double kStates = 4294967296.0;
+    const std::string name(RowName(plan.row));
+    if (split.cut == Cut::Reseeds) {
+        if (split.perValue != 1 || Record(plan.row).kind != ResultKind::Real) return std::nullopt;
+        const double repeats = n + kStates * std::expm1(-n / kStates);
+        if (repeats < 1) return std::nullopt;
+        return name + " takes at most 2^32 distinct values (it reseeds the 32-bit source for every value): about " +
+               std::to_string(std::llround(repeats)) + " of these " + std::to_string(plan.count) +
+               " values repeat earlier ones";
+    }
+    const double uniforms = split.cut == Cut::Jumps ? static_cast<double>(split.perValue) : split.leastUniforms;
+    if (!(uniforms > 0) || n * uniforms < kStates) return std::nullopt;
+    const auto round = static_cast<long long>(std::ceil(kStates / uniforms));
+    return name + " never reseeds the 32-bit source, which comes round again after 2^32 uniforms: " +
+           (split.cut == Cut::Jumps ? "from value " + std::to_string(round) + " (counted from 0) on"
+                                    : "by about value " + std::to_string(round)) +
+           " the run repeats its start";
 }
 
 // --shard on a row whose values each depend on all before it: no shard
@@ -318,6 +425,7 @@ public:
             if (keep_ && drawn_.sample.size() < kSampleMax) drawn_.sample.push_back(x);
         }
         written_ += values.size();
+        drawn_.written = written_;
         progress_.Tick(static_cast<int64_t>(written_));
         sink_.Append(text);
     }
@@ -336,11 +444,11 @@ private:
 
 // Draws the stretch in parts on `threads` threads. `drawn` is filled as the
 // run goes, so a write failure (thrown) leaves it saying what was drawn.
-void DrawParts(const Options& o, const Plan& plan, const Range& range, int threads, Drawn& drawn, Destination& out,
-               OutputSink& sink, Progress& progress) {
+void DrawParts(const Options& o, const Plan& plan, const Range& range, std::optional<uint64_t> seed,
+               const ValueFormat& format, int threads, Drawn& drawn, Destination& out, OutputSink& sink,
+               Progress& progress) {
     const Request& r = plan.request;
-    PartsJob job{plan.row, {r.p1, r.p2, r.p3}, range.first, range.count, o.seed,
-                 ValueFormat{o.precision, o.columns, o.binary}, threads};
+    PartsJob job{plan.row, {r.p1, r.p2, r.p3}, range.first, range.count, seed, format, threads};
     PartsWriter writer(o, drawn, out, sink, progress);
     try {
         PartsEnd end = DrawInParts(job, writer);
@@ -356,11 +464,26 @@ void DrawParts(const Options& o, const Plan& plan, const Range& range, int threa
     // that stops mid-line leaves the line to the next shard.
     const uint64_t reached = range.first + writer.Written();
     const bool cut = drawn.failure || drawn.stopped;
-    if (!o.binary && writer.Written() > 0 && reached % static_cast<uint64_t>(o.columns) != 0 && (range.endsRun || cut)) {
+    if (!format.binary && writer.Written() > 0 && reached % static_cast<uint64_t>(o.columns) != 0 &&
+        (range.endsRun || cut)) {
         sink.Append("\n");
     }
     sink.Flush();
 }
+
+// The seed of a run without --seed: 64 bits from getrandom, which blocks
+// only until the system's pool is first filled at boot.
+uint64_t ReadSystemSeed(void*) {
+    uint64_t seed = 0;
+    for (;;) {
+        ssize_t n = ::getrandom(&seed, sizeof seed, 0);
+        if (n == static_cast<ssize_t>(sizeof seed)) return seed;
+        if (n < 0 && errno == EINTR) continue;
+        throw Error("Cannot read a seed from the system (getrandom). " + SystemErrorText(n < 0 ? errno : EIO));
+    }
+}
+
+SeedSource g_seedSource = {&ReadSystemSeed, nullptr};
 
 int Generate(const Options& o, int outFd, int errFd) {
     Plan plan;
@@ -375,28 +498,53 @@ int Generate(const Options& o, int outFd, int errFd) {
     }
     Destination out(o, outFd);
     if (RefusesTerminal(o, out, outFd, errFd)) return kExitUsage;
+    if (RefusesNpy(o, out, outFd, errFd)) return kExitUsage;
+    // Without --seed a run is the run of a seed from the system, which
+    // --stats prints; --as-window keeps the window's start-up state.
+    std::optional<uint64_t> seed = o.seed;
+    if (!seed && !o.asWindow) {
+        try {
+            seed = g_seedSource.read(g_seedSource.context);
+        } catch (const Error& e) {
+            return Fail(errFd, e.what());
+        }
+    }
+    if (auto warning = RepeatWarning(plan)) Say(errFd, std::string(kProgram) + ": warning: " + *warning + "\n");
     const Range range = RangeOf(o, plan);
     const int threads = o.threads > 0 ? o.threads : UsableCpus();
     // -j 1 draws on this thread and formats on one other, as always; more
     // threads, or a shard, draw in parts.
     const bool inParts = threads > 1 || o.shard;
+    const bool integers = Record(plan.row).kind == ResultKind::Integer;
+    const ValueFormat format{o.precision, o.columns, o.binary || o.npy, o.npy && integers};
+    if (o.npy) out.SetPreamble(NpyHeader(range.count, integers));
 
     std::optional<SeededSource> seeded;
     if (inParts) {
         // The workers set up their own sources.
-    } else if (o.seed) {
-        seeded.emplace(*o.seed);
+    } else if (seed) {
+        seeded.emplace(*seed);
     } else {
         UniformSeed = 0;
     }
 
+    Drawn drawn;
+    if (o.stats || o.histBins > 0) {
+        const auto kept = static_cast<std::size_t>(std::min<uint64_t>(range.count, kSampleMax));
+        try {
+            drawn.sample.reserve(kept);
+        } catch (const std::bad_alloc&) {
+            return Fail(errFd, "Not enough memory to keep " + std::to_string(kept) +
+                                   " values for --stats and --hist (" +
+                                   std::to_string((kept * sizeof(double) + (1 << 20) - 1) >> 20) + " MiB)");
+        }
+    }
     OutputSink sink(out.StandardFd());
     Progress progress(errFd, static_cast<int64_t>(range.count), out.StandardFd());
-    Drawn drawn;
     try {
         if (inParts) {
             try {
-                DrawParts(o, plan, range, threads, drawn, out, sink, progress);
+                DrawParts(o, plan, range, seed, format, threads, drawn, out, sink, progress);
             } catch (const std::system_error& e) {
                 return Fail(errFd, "Cannot start the thread that writes the values. " + SystemErrorText(e.code().value()));
             }
@@ -404,13 +552,15 @@ int Generate(const Options& o, int outFd, int errFd) {
             // This thread draws; the writer formats and writes on another core.
             std::optional<ValueWriter> writer;
             try {
-                writer.emplace(sink, ValueFormat{o.precision, o.columns, o.binary});
+                writer.emplace(sink, format);
             } catch (const std::system_error& e) {
                 return Fail(errFd, "Cannot start the thread that writes the values. " + SystemErrorText(e.code().value()));
             }
-            drawn = DrawAll(o, plan, *writer, out, sink, progress);
+            drawn = DrawAll(o, plan, *writer, out, sink, progress, std::move(drawn));
             writer->Finish();
         }
+        // A .npy file of a run cut short says how many values it holds.
+        if (o.npy && out.Opened() && drawn.written != range.count) out.Rewrite(NpyHeader(drawn.written, integers));
         out.Close();
     } catch (const WriteFailure& w) {
         progress.Clear();
@@ -419,6 +569,13 @@ int Generate(const Options& o, int outFd, int errFd) {
         if (w.error == EPIPE) return kExitFailure;
         Fail(errFd, "Cannot write to " + out.Target() + ". " + SystemErrorText(w.error));
         if (auto held = out.CutBack(sink)) {
+            // A .npy file cut back says in its header how many values it holds.
+            if (o.npy) {
+                try {
+                    out.Rewrite(NpyHeader(*held, integers));
+                } catch (const WriteFailure&) {
+                }
+            }
             Fail(errFd,
                  out.Target() + " holds " + std::to_string(*held) + (*held == 1 ? " whole value" : " whole values"));
         }
@@ -428,7 +585,7 @@ int Generate(const Options& o, int outFd, int errFd) {
     progress.Clear();
     if (drawn.failure) return Fail(errFd, *drawn.failure);
     if (drawn.stopped) return 128 + drawn.stopped;
-    return Report(o, plan, drawn, errFd);
+    return Report(o, plan, drawn, seed, errFd);
 }
 
 // --help, --list and --version go to the output; a failed write is reported
@@ -447,7 +604,7 @@ int List(const Options& o, int outFd, int errFd) {
     if (!o.row) return Print(outFd, errFd, ListText());
     std::string text;
     try {
-        text = ListRowText(*o.row, {o.p1, o.p2, o.p3});
+        text = ListRowText(*o.row, {o.p1, o.p2, o.p3}, o.missing);
     } catch (const Error& e) {
         return Fail(errFd, e.what());
     }
@@ -455,6 +612,27 @@ int List(const Options& o, int outFd, int errFd) {
 }
 
 }  // namespace
+
+ScopedSeedSource::ScopedSeedSource(SeedSource source) : saved_(g_seedSource) { g_seedSource = source; }
+ScopedSeedSource::~ScopedSeedSource() { g_seedSource = saved_; }
+
+// The .npy format 1.0: the magic string, the version, the header's length
+// (2 bytes, little-endian), and the header, a Python dict literal padded
+// with blanks and a line break to 128 bytes in all, so that the data start
+// aligned and a header with any count has the same length.
+std::string NpyHeader(uint64_t count, bool integers) {
+    constexpr std::size_t kTotal = 128, kPrefix = 10;
+    std::string dict = std::string("{'descr': '") + (integers ? "<i8" : "<f8") +
+                       "', 'fortran_order': False, 'shape': (" + std::to_string(count) + ",), }";
+    dict.resize(kTotal - kPrefix - 1, ' ');
+    dict += '\n';
+    std::string header = "\x93NUMPY";
+    header += '\x01';
+    header += '\x00';
+    header += static_cast<char>(dict.size() & 0xFF);
+    header += static_cast<char>(dict.size() >> 8);
+    return header + dict;
+}
 
 std::string UsageText() {
     return "Usage: pelmora-gen [OPTIONS] DISTRIBUTION [P1 [P2 [P3]]]\n"
@@ -472,9 +650,14 @@ std::string HelpText() {
            "                \"gauss normal\", \"noncentral-f\", \"students t\"), or a short\n"
            "                name of R or scipy (\"norm\", \"exp\", \"chisq\", \"t\"); see --list\n"
            "  P1 P2 P3      the parameters, read as the window reads its fields, with \".\"\n"
-           "                as the decimal separator (defaults 1, 1 and 3); negative\n"
-           "                numbers such as -1 or -.5 are parameters, not options.\n"
-           "                Each must lie in the distribution's domain (--list shows it)\n"
+           "                as the decimal separator; negative numbers such as -1 or -.5\n"
+           "                are parameters, not options. Each must lie in the\n"
+           "                distribution's domain, and a count (Binomial's n, the\n"
+           "                degrees of freedom, Erlang's m, ...) must be a whole number.\n"
+           "                A parameter left out takes its textbook default, as in R\n"
+           "                and scipy (normal: mean 0, sigma 1; uniform: a 0, b 1); one\n"
+           "                without a default must be given. --list shows the domains\n"
+           "                and the defaults\n"
            "\n"
            "Options (a value may also follow \"=\": --count=5, --seed=7):\n"
            "  -n, --count COUNT  how many values (default 10): a whole number from 0 to\n"
@@ -487,7 +670,9 @@ std::string HelpText() {
            "                CPUs the same values but for rare differences in the last\n"
            "                digit (the README gives the measured rate). The rows that\n"
            "                never reseed (Gamma with a shape other than 1, Poisson,\n"
-           "                Triangle) only use S mod 2^32\n"
+           "                Triangle) only use S mod 2^32. Without --seed, S is drawn\n"
+           "                from the system (getrandom), so that every run differs, and\n"
+           "                --stats prints it\n"
            "  -j, --threads N  draw and format on N threads, 1 to 256 (default: the CPUs\n"
            "                the process may use); a --seed run prints the same values for\n"
            "                every N. Gamma with a shape other than 1 and Poisson draw on\n"
@@ -504,17 +689,32 @@ std::string HelpText() {
            "                short)\n"
            "  --binary      raw little-endian IEEE 754 doubles, 8 bytes a value (for\n"
            "                numpy.fromfile); never written to a terminal\n"
-           "  --stats       after the values, print their count, mean, variance, minimum\n"
-           "                and maximum to standard error, with the mean and variance\n"
-           "                that the distribution's construction implies, and a test of\n"
-           "                the sample against the row's law\n"
+           "  --stats       after the values, print the seed and their count, mean,\n"
+           "                variance, minimum, quartiles, median and maximum to standard\n"
+           "                error, beside the mean, variance and quantiles that the\n"
+           "                distribution's construction implies, and a test of the\n"
+           "                sample against the row's law\n"
            "  --hist[=BINS] after the values, draw a histogram of them on standard error\n"
            "                (default 40 bins, 1 to 1000) beside the counts the row's law\n"
-           "                expects, with a test of the sample against that law\n"
+           "                expects, with a test of the sample against that law. Where\n"
+           "                the tails reach far out (Cauchy), the bins cover the\n"
+           "                central 99% of the values, and those below and above are\n"
+           "                counted on lines of their own\n"
+           "  --bins N      the histogram with N bins, 1 to 1000 (--hist N is refused:\n"
+           "                N could as well be a distribution's row number)\n"
+           "  --range LO HI the histogram from LO to HI; the values below and above are\n"
+           "                counted on lines of their own\n"
+           "  --npy         write a NumPy .npy file (numpy.load reads it): float64, or\n"
+           "                int64 for the integer rows. It needs -o FILE or standard\n"
+           "                output redirected to a file with >, as its header holds\n"
+           "                the count, set again when a run ends early\n"
            "  --as-window   no domain check: the window's rules exactly (a parameter\n"
            "                outside the domain gives what the window gives, often 0;\n"
-           "                the count is read as its quantity field: text to real, a\n"
-           "                fraction cut off, 32 bits)\n"
+           "                a count parameter is truncated; parameters left out are 1,\n"
+           "                1 and 3; the count is read as its quantity field: text to\n"
+           "                real, a fraction cut off, 32 bits; without --seed the source\n"
+           "                starts from the window's start-up state and reseeds from\n"
+           "                the clock)\n"
            "  --list        list the distributions: names, parameters and domains;\n"
            "                with a DISTRIBUTION, that one at length, with the mean and\n"
            "                variance for the parameters given\n"
@@ -522,16 +722,29 @@ std::string HelpText() {
            "  --version     show the version\n"
            "  --            end of options\n"
            "\n"
-           "Without --seed, values come from the window program's source, reseeded from\n"
-           "the clock as the window does it. --stats and --hist test at most the first\n"
-           "1048576 values.\n"
+           "--stats and --hist test at most the first 1048576 values.\n"
+           "\n"
+           "The generator:\n"
+           "Every value comes from one 32-bit linear congruential generator, the window\n"
+           "program's (multiplier 134775813, increment 1, modulus 2^32). Most rows\n"
+           "reseed it before each value, from splitmix64 of the seed (with --as-window\n"
+           "and no seed, from the clock). A row that reseeds once a value therefore\n"
+           "takes at most 2^32 distinct values for one set of parameters: a million\n"
+           "standard normals hold about a hundred repeated values, where a source of\n"
+           "53-bit doubles would hold none. The rows that never reseed (Gamma with a\n"
+           "shape other than 1, Poisson, Triangle) go round the 2^32 states: they\n"
+           "repeat their sequence after 2^32 uniforms, and Triangle's value 4294967296\n"
+           "is its value 0 again. A run long enough to repeat is warned of on standard\n"
+           "error before it starts; it runs all the same.\n"
            "\n"
            "Exit status:\n"
-           "  0    all values were written\n"
-           "  1    a parameter lies outside the domain (nothing is written), or a value\n"
+           "  0    all values were written (after a warning too)\n"
+           "  1    a parameter lies outside the domain (nothing is written), a value\n"
            "       or a write failed (the values written before stay; a file of -o is\n"
-           "       cut back to its last whole value)\n"
-           "  2    the command line is wrong\n"
+           "       cut back to its last whole value), or memory ran out\n"
+           "  2    the command line is wrong: an unknown option, too many or too few\n"
+           "       parameters, or what cannot be done (--binary to a terminal, --npy\n"
+           "       to a pipe, --shard of a row drawn in order)\n"
            "  130  stopped by SIGINT (Ctrl-C), 143 stopped by SIGTERM: every value drawn\n"
            "       before is written out as whole lines, in the file of -o too\n";
 }
@@ -559,7 +772,8 @@ std::string RowBlock(Row row) {
     for (int k = 0; k < 3; ++k) {
         const Param& p = d.params[static_cast<std::size_t>(k)];
         if (!p.label) continue;
-        std::string meaning = std::string(p.meaning) + (p.count ? ", truncated toward zero" : "");
+        std::string meaning = std::string(p.meaning) + (p.count ? ", a whole number" : "");
+        if (p.fallback) meaning += std::string(" (default ") + p.fallback + ")";
         std::snprintf(line, sizeof line, "      %-26s %s\n", DomainText(row, k).c_str(), meaning.c_str());
         text += line;
     }
@@ -581,8 +795,9 @@ std::string ListText() {
     return text;
 }
 
-std::string ListRowText(Row row, const std::array<std::string, 3>& texts) {
+std::string ListRowText(Row row, const std::array<std::string, 3>& texts, const std::vector<std::string>& missing) {
     std::string text = RowBlock(row);
+    if (!missing.empty()) return text;
     const Distribution& d = Record(row);
     std::string given;
     for (std::size_t k = 0; k < 3; ++k) {
@@ -598,16 +813,22 @@ std::string ListRowText(Row row, const std::array<std::string, 3>& texts) {
 std::string VersionText() { return std::string(kProgram) + " " + PELMORA_VERSION + "\n"; }
 
 int Run(std::span<const std::string> args, int outFd, int errFd) {
-    ParsedArguments parsed = ParseArguments(args);
-    if (!parsed.error.empty()) return UsageError(errFd, parsed.error);
-    const Options& o = parsed.options;
-    switch (o.mode) {
-        case Mode::Help: return Print(outFd, errFd, HelpText());
-        case Mode::List: return List(o, outFd, errFd);
-        case Mode::Version: return Print(outFd, errFd, VersionText());
-        case Mode::Generate: break;
+    try {
+        ParsedArguments parsed = ParseArguments(args);
+        if (!parsed.error.empty()) return UsageError(errFd, parsed.error);
+        const Options& o = parsed.options;
+        switch (o.mode) {
+            case Mode::Help: return Print(outFd, errFd, HelpText());
+            case Mode::List: return List(o, outFd, errFd);
+            case Mode::Version: return Print(outFd, errFd, VersionText());
+            case Mode::Generate: break;
+        }
+        return Generate(o, outFd, errFd);
+    } catch (const std::bad_alloc&) {
+        // The big buffers (the threads' parts, the sample of --stats) say
+        // which they are where they are made; this is the rest.
+        return Fail(errFd, "Out of memory for pelmora-gen's own small buffers");
     }
-    return Generate(o, outFd, errFd);
 }
 
 }  // namespace pelmora::cli

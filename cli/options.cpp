@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "core/numtext.h"
+#include "engine/error.h"
+
 namespace pelmora::cli {
 namespace {
 
@@ -217,6 +220,13 @@ private:
             runOption_ = true;
         } else if (a == "--hist" || a.starts_with("--hist=")) {
             return Hist(a);
+        } else if (IsLong(a, "--bins")) {  // the histogram's bins and range, and the NumPy file
+            return Bins(LongValue(a, "--bins"));
+        } else if (a == "--range" || a.starts_with("--range=")) {
+            return HistRange(a);
+        } else if (a == "--npy") {
+            o_.npy = true;
+            runOption_ = true;
         } else if (a == "--seed" || a.starts_with("--seed=")) {
             return Seed(a);
         } else if (a.starts_with("-n") && (a.size() == 2 || StartsLikeNumber(a.substr(2)))) {
@@ -325,7 +335,15 @@ private:
     }
 
     std::string Hist(std::string_view a) {
-        o_.histBins = 40;
+        if (a.size() == 6 && i_ + 1 < args_.size() && !args_[i_ + 1].empty() &&
+            std::all_of(args_[i_ + 1].begin(), args_[i_ + 1].end(), IsDigit)) {
+            // "--hist 12 3 4": twelve bins, or row 12? "normal --hist 5": five
+            // bins, or a mean of 5? Neither is guessed.
+            const std::string& n = args_[i_ + 1];
+            return "--hist takes no separate value: write --bins " + n + " (or --hist=" + n + ") for " + n +
+                   " bins, or put --hist after the distribution and its parameters";
+        }
+        if (o_.histBins == 0) o_.histBins = 40;
         if (a.size() > 6) {
             std::string text(a.substr(7));
             auto bins = ParseSmall(text, 1, 1000);
@@ -334,6 +352,81 @@ private:
         }
         runOption_ = true;
         return "";
+    }
+
+    std::string Bins(std::optional<std::string> v) {
+        if (!v) return "option --bins needs a value";
+        auto bins = ParseSmall(*v, 1, 1000);
+        if (!bins) return "--bins: '" + *v + "' is not a number of bins from 1 to 1000";
+        o_.histBins = *bins;
+        runOption_ = true;
+        return "";
+    }
+
+    // --range LO HI: two numbers as the fields read them, LO below HI.
+    std::string HistRange(std::string_view a) {
+        if (a != "--range" || i_ + 2 >= args_.size()) return "option --range needs two values: --range LO HI";
+        const std::string& low = args_[++i_];
+        const std::string& high = args_[++i_];
+        double ends[2];
+        for (int k = 0; k < 2; ++k) {
+            const std::string& text = k == 0 ? low : high;
+            try {
+                ends[k] = ToDouble(TextToReal(text, "."));
+            } catch (const Error&) {
+                return "--range: '" + text + "' is not a number";
+            }
+        }
+        if (!(ends[0] < ends[1])) return "--range: LO must be less than HI (got " + low + " and " + high + ")";
+        o_.histRange = Options::Range{ends[0], ends[1]};
+        runOption_ = true;
+        return "";
+    }
+
+    // The parameters after the distribution. A run takes at most the row's
+    // own number of them, and the defaults for those left out; a parameter
+    // without a default must be given (with --list it is only noted).
+    // --as-window takes them as the window's fields: any three, the
+    // start-up texts for the rest.
+    std::string Parameters(bool list) {
+        const Row row = *o_.row;
+        std::string* fields[] = {&o_.p1, &o_.p2, &o_.p3};
+        const std::size_t given = positional_.size() - 1;
+        for (std::size_t k = 0; k < given; ++k) *fields[k] = positional_[k + 1];
+        if (o_.asWindow) return "";
+        const auto& params = Record(row).params;
+        std::vector<std::string> names;
+        for (const Param& p : params) {
+            if (p.label) names.emplace_back(ParamName(p));
+        }
+        if (given > names.size()) {
+            std::string takes = names.empty()
+                                    ? "no parameters"
+                                    : std::to_string(names.size()) +
+                                          (names.size() == 1 ? " parameter, " : " parameters, ") + Listed(names);
+            return std::string(RowName(row)) + " takes " + takes + ", not " + std::to_string(given);
+        }
+        for (std::size_t k = given; k < names.size(); ++k) {
+            if (params[k].fallback) {
+                *fields[k] = params[k].fallback;
+            } else {
+                o_.missing.push_back(names[k]);
+            }
+        }
+        if (list || o_.missing.empty()) return "";
+        const bool one = o_.missing.size() == 1;
+        return std::string(RowName(row)) + ": " + Listed(o_.missing) + (one ? " is" : " are") + " missing (" +
+               (one ? "it has" : "they have") + " no default)";
+    }
+
+    // "a", "a and b", "a, b and c".
+    static std::string Listed(const std::vector<std::string>& names) {
+        std::string text;
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            if (k > 0) text += k + 1 == names.size() ? " and " : ", ";
+            text += names[k];
+        }
+        return text;
     }
 
     std::string Distribution(const std::string& name) {
@@ -365,6 +458,13 @@ private:
                 return "--shard needs --seed: only a seeded run is one stream that parts drawn apart can share";
             }
             if (o_.binary && formatOption_) return "--binary writes whole doubles: --precision and --columns do not go with it";
+            if (o_.npy && o_.binary) {
+                return "--npy and --binary do not go together: --npy writes a header before the numbers";
+            }
+            if (o_.npy && formatOption_) {
+                return "--npy writes whole numbers: --precision and --columns do not go with it";
+            }
+            if (o_.histRange && o_.histBins == 0) o_.histBins = 40;
             if (!o_.asWindow) {
                 auto count = ParseCount(o_.count);
                 if (!count) return countOption_ + ": '" + o_.count + "' is not a whole number of values.";
@@ -373,9 +473,7 @@ private:
             if (positional_.empty()) return "no distribution given";
         }
         if (std::string error = Distribution(positional_[0]); !error.empty()) return error;
-        std::string* fields[] = {&o_.p1, &o_.p2, &o_.p3};
-        for (std::size_t k = 1; k < positional_.size(); ++k) *fields[k - 1] = positional_[k];
-        return "";
+        return Parameters(o_.mode == Mode::List);
     }
 
     std::span<const std::string> args_;

@@ -48,12 +48,26 @@ struct Options {
     // The distribution: always set to generate; with --list, the one row to
     // show at length.
     std::optional<Row> row;
-    // Texts as the window's fields would hold them, with its start-up texts
-    // for those not given.
+    // Texts as the window's fields would hold them: the parameters given,
+    // then the row's defaults for those left out (with --as-window the
+    // window's start-up texts "1", "1" and "3"); a field the row hides keeps
+    // the window's start-up text.
     std::string count = "10";
     std::string p1 = "1";
     std::string p2 = "1";
     std::string p3 = "3";
+    // --list DISTRIBUTION: the parameters left out that have no default.
+    std::vector<std::string> missing;
+
+    // The histogram's range (--range LO HI); unset: the central part of
+    // the sample, its far tails counted below and above.
+    struct Range {
+        double low;
+        double high;
+    };
+    std::optional<Range> histRange;
+    // --npy: a NumPy .npy file (float64, or int64 for the integer rows).
+    bool npy = false;
 };
 
 struct ParsedArguments {

@@ -46,9 +46,10 @@ void OutputSink::Flush() {
     if (error != 0) throw WriteFailure{error};
 }
 
-void OutputSink::CountValues(bool binary) {
+void OutputSink::CountValues(bool binary, uint64_t header) {
     counting_ = true;
     binary_ = binary;
+    header_ = header;
     written_ = 0;
     whole_ = {0, 0};
 }
@@ -57,7 +58,13 @@ void OutputSink::Count(std::string_view bytes) {
     const uint64_t start = written_;
     written_ += bytes.size();
     if (binary_) {
-        whole_ = {written_ / 8 * 8, written_ / 8};
+        // A header cut short holds no value: the file goes back to empty.
+        if (written_ < header_) {
+            whole_ = {0, 0};
+        } else {
+            const uint64_t values = (written_ - header_) / 8;
+            whole_ = {header_ + values * 8, values};
+        }
         return;
     }
     // Counted in blocks of 255 bytes, each into one byte, which the

@@ -49,9 +49,10 @@ public:
 
     // For a regular file written from its start: keeps count of the values
     // written and of where the last whole one ends, so that a failed write
-    // can be cut back to it. `binary`: values of 8 bytes; otherwise texts
-    // each ended by a tab or a line break.
-    void CountValues(bool binary);
+    // can be cut back to it. `binary`: values of 8 bytes after a header of
+    // `header` bytes (a .npy file's); otherwise texts each ended by a tab or
+    // a line break.
+    void CountValues(bool binary, uint64_t header = 0);
     // After a failed write: the length of the file up to the end of its last
     // whole value (without the tab after it), and the values it holds then.
     // Nothing when the values were not counted or the file's length is not
@@ -71,6 +72,7 @@ private:
     // The count of CountValues; `counting` goes off when it cannot be kept.
     bool counting_ = false;
     bool binary_ = false;
+    uint64_t header_ = 0;   // bytes before the first binary value
     uint64_t written_ = 0;  // bytes in the file
     Whole whole_{0, 0};
 };

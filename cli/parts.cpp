@@ -3,11 +3,10 @@
 #include <sched.h>
 
 #include <algorithm>
-#include <bit>
 #include <condition_variable>
-#include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -39,9 +38,7 @@ std::size_t FormatPart(std::span<const double> values, uint64_t first, const Val
     char* const start = out;
     if (format.binary) {
         for (double x : values) {
-            uint64_t bits = std::bit_cast<uint64_t>(x);
-            if constexpr (std::endian::native == std::endian::big) bits = __builtin_bswap64(bits);
-            std::memcpy(out, &bits, 8);
+            PutBinary(x, format.integers, out);
             out += 8;
         }
         return static_cast<std::size_t>(out - start);
@@ -98,10 +95,19 @@ public:
         partValues_ = std::clamp<uint64_t>((job.count + threads * 4 - 1) / (threads * 4), 1, 4096);
         parts_ = job.count == 0 ? 0 : (job.count - 1) / partValues_ + 1;
         limit_ = parts_;
-        ring_.resize(static_cast<std::size_t>(threads * 2 + 2));
-        for (Part& p : ring_) {
-            p.values.resize(static_cast<std::size_t>(partValues_));
-            p.text.reset(new char[FormatRoom(static_cast<std::size_t>(partValues_), job.format)]);
+        const auto slots = static_cast<std::size_t>(threads * 2 + 2);
+        const std::size_t room = FormatRoom(static_cast<std::size_t>(partValues_), job.format);
+        try {
+            ring_.resize(slots);
+            for (Part& p : ring_) {
+                p.values.resize(static_cast<std::size_t>(partValues_));
+                p.text.reset(new char[room]);
+            }
+        } catch (const std::bad_alloc&) {
+            std::vector<Part>().swap(ring_);  // the message itself needs room
+            const std::size_t bytes = slots * (room + static_cast<std::size_t>(partValues_) * sizeof(double));
+            throw Error("Not enough memory for the buffers of " + std::to_string(threads) + " threads (" +
+                        std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB); use fewer with -j");
         }
     }
 

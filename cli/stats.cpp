@@ -1,5 +1,7 @@
 #include "cli/stats.h"
 
+#include <cmath>
+
 #include "core/numtext.h"
 
 namespace pelmora::cli {
@@ -11,7 +13,9 @@ std::optional<double> RunningStats::mean() const {
 
 std::optional<double> RunningStats::variance() const {
     if (count_ < 2) return std::nullopt;
-    return static_cast<double>(m2_ / static_cast<long double>(count_ - 1));
+    const auto v = static_cast<double>(m2_ / static_cast<long double>(count_ - 1));
+    if (!std::isfinite(v)) return std::nullopt;  // beyond the double range, as the law's moments
+    return v;
 }
 
 std::optional<double> RunningStats::min() const {
@@ -42,12 +46,16 @@ std::string Line(const char* name, std::optional<double> sample, std::optional<d
 
 }  // namespace
 
-std::string StatsReport(const RunningStats& stats, const Moments& expected) {
+std::string StatsReport(const RunningStats& stats, const Moments& expected, const Quartiles& sample,
+                        const Quartiles& law) {
     std::string report;
     report += Line("count", std::to_string(stats.count())) + "\n";
     report += Line("mean", stats.mean(), expected.mean) + "\n";
     report += Line("variance", stats.variance(), expected.variance) + "\n";
     report += Line("minimum", Text(stats.min())) + "\n";
+    report += Line("1st qu.", sample.q1, law.q1) + "\n";
+    report += Line("median", sample.median, law.median) + "\n";
+    report += Line("3rd qu.", sample.q3, law.q3) + "\n";
     report += Line("maximum", Text(stats.max())) + "\n";
     return report;
 }

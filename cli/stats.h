@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/fit.h"
 #include "core/moments.h"
 
 namespace pelmora::cli {
@@ -25,7 +26,9 @@ public:
 
     uint64_t count() const { return count_; }
     std::optional<double> mean() const;
-    std::optional<double> variance() const;  // with the n - 1 divisor; needs two values
+    // With the n - 1 divisor; needs two values, and nothing where it
+    // leaves the double range.
+    std::optional<double> variance() const;
     std::optional<double> min() const;
     std::optional<double> max() const;
 
@@ -38,13 +41,18 @@ private:
     double max_ = -std::numeric_limits<double>::infinity();
 };
 
-// The lines --stats prints, each ended by a line break:
+// The lines --stats prints, each ended by a line break, with the quartiles
+// and the median beside the law's, as R's summary() shows them:
 //   count     N
 //   mean      <sample>  (expected <theory>)
 //   variance  <sample>  (expected <theory>)
 //   minimum   <value>
+//   1st qu.   <sample>  (expected <law's>)
+//   median    <sample>  (expected <law's>)
+//   3rd qu.   <sample>  (expected <law's>)
 //   maximum   <value>
 // Numbers are in the general format; "none" stands for what does not exist.
-std::string StatsReport(const RunningStats& stats, const Moments& expected);
+std::string StatsReport(const RunningStats& stats, const Moments& expected, const Quartiles& sample = {},
+                        const Quartiles& law = {});
 
 }  // namespace pelmora::cli

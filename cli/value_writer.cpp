@@ -1,8 +1,6 @@
 #include "cli/value_writer.h"
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 
 #include "core/numtext.h"
@@ -47,9 +45,7 @@ void ValueWriter::Finish() {
 void ValueWriter::Write(const Block& b) {
     if (format_.binary) {
         for (std::size_t i = 0; i < b.count; ++i) {
-            uint64_t bits = std::bit_cast<uint64_t>(b.values[i]);
-            if constexpr (std::endian::native == std::endian::big) bits = __builtin_bswap64(bits);
-            std::memcpy(sink_.Reserve(8), &bits, 8);
+            PutBinary(b.values[i], format_.integers, sink_.Reserve(8));
             sink_.Commit(8);
         }
         return;

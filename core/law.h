@@ -19,10 +19,18 @@ struct Law {
     std::function<double(double)> cdf;
     // For Unknown: why there is no distribution function to compare with.
     std::string note;
+    // The smallest x with P(X <= x) >= p, for 0 < p < 1, where a formula
+    // or Boost.Math gives it; empty where only the cdf is known (pelmora-gen
+    // then searches the cdf).
+    std::function<double(double)> quantile;
 
-    static Law Continuous(std::function<double(double)> f) { return {Kind::Continuous, std::move(f), {}}; }
-    static Law Discrete(std::function<double(double)> f) { return {Kind::Discrete, std::move(f), {}}; }
-    static Law None(std::string why) { return {Kind::Unknown, {}, std::move(why)}; }
+    static Law Continuous(std::function<double(double)> f, std::function<double(double)> q = {}) {
+        return {Kind::Continuous, std::move(f), {}, std::move(q)};
+    }
+    static Law Discrete(std::function<double(double)> f, std::function<double(double)> q = {}) {
+        return {Kind::Discrete, std::move(f), {}, std::move(q)};
+    }
+    static Law None(std::string why) { return {Kind::Unknown, {}, std::move(why), {}}; }
 };
 
 }  // namespace pelmora

@@ -31,6 +31,11 @@ constexpr Param Value(const char* label, const char* meaning, Limit lower = {}, 
 constexpr Param Whole(const char* label, const char* meaning, Limit lower) {
     return {label, meaning, lower, AtMost(kMaxCount), true};
 }
+// The parameter with the text pelmora-gen takes when it is left out.
+constexpr Param Or(Param p, const char* fallback) {
+    p.fallback = fallback;
+    return p;
+}
 
 // How each generator meets the source (see Cut). A count that TruncToInt
 // refuses fails the value before anything is drawn: it counts as 0.
@@ -41,7 +46,12 @@ int64_t CountOf(double p) {
 }
 constexpr Split kOneReseed = {Cut::Reseeds, 1};
 constexpr Split kTwoReseeds = {Cut::Reseeds, 2};
-constexpr Split kSerial = {Cut::Serial, 0};
+// Serial rows draw at least two uniforms a value (a pair per candidate of
+// the rejection methods), Poisson's product method lambda + 1 on average.
+constexpr Split kSerialPairs = {Cut::Serial, 0, 2};
+Split PoissonSplit(double lambda) {
+    return {Cut::Serial, 0, std::exp(-lambda) > 0 ? std::max(lambda, 0.0) + 1 : 2};
+}
 // A guard that returns 0 before drawing: no reseed.
 Split ReseedsUnless(bool guard, int64_t perValue) { return Reseeding(guard ? 0 : perValue); }
 
@@ -96,8 +106,8 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .row = Row::BernoulliGauss,
         .caption = "Bernoulli-Gauss",
         .params = {Value("p", "probability of a normal value", AtLeast(0), AtMost(1)),
-                   Value("mean", "mean of the normal value"),
-                   Value("sigma", "standard deviation of the normal value", Above(0))},
+                   Or(Value("mean", "mean of the normal value"), "0"),
+                   Or(Value("sigma", "standard deviation of the normal value", Above(0)), "1")},
         .picture = "/bernoulligauss.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double p3) -> double { return DrawBernoulliGauss(p1, p2, p3); },
@@ -139,7 +149,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
     {
         .row = Row::Cauchy,
         .caption = "Cauchy",
-        .params = {Value("afa", "location"), Value("beta", "scale", Above(0))},
+        .params = {Or(Value("afa", "location"), "0"), Or(Value("beta", "scale", Above(0)), "1")},
         .picture = "/cauchy.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawCauchy(p1, p2); },
@@ -177,7 +187,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
     {
         .row = Row::ContinuousUniform,
         .caption = "Continuous Uniform",
-        .params = {Value("a", "lower end"), Value("b", "upper end", AboveParam(0))},
+        .params = {Or(Value("a", "lower end"), "0"), Or(Value("b", "upper end", AboveParam(0)), "1")},
         .picture = "/continousuniform.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawUniform(p1, p2); },
@@ -185,7 +195,10 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
             MomentReal a = p1, b = p2;
             return Of((a + b) / 2, (b - a) * (b - a) / 12);
         },
-        .law = [](double p1, double p2, double) { return ContinuousOf(uniform_distribution<double>(p1, p2)); },
+        .law = [](double p1, double p2, double) {
+            CheckSpan(p1, p2);
+            return ContinuousOf(uniform_distribution<double>(p1, p2));
+        },
         .formula = {R"(f(x) = \frac{1}{b - a},\quad a ≤ x ≤ b)"},
         .aliases = {"unif", "uniform"},
         .differs = nullptr,
@@ -215,7 +228,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .row = Row::Erlang,
         .caption = "Erlang",
         .params = {Whole("m", "number of phases (shape)", AtLeast(1)),
-                   Value("beta", "scale; the mean is m·beta", Above(0))},
+                   Or(Value("beta", "scale; the mean is m·beta", Above(0)), "1")},
         .picture = "/erlang.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawErlang(TruncToInt(p1), p2); },
@@ -236,7 +249,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
     {
         .row = Row::Exponential,
         .caption = "Exponential",
-        .params = {Value("lambda", "rate; the mean is 1/lambda", Above(0))},
+        .params = {Or(Value("lambda", "rate; the mean is 1/lambda", Above(0)), "1")},
         .picture = "/exp.jpg",
         .kind = Real,
         .draw = [](double p1, double, double) -> double { return DrawExponential(p1); },
@@ -272,7 +285,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
     {
         .row = Row::Gamma,
         .caption = "Gamma",
-        .params = {Value("afa", "shape", Above(0)), Value("beta", "scale; the mean is afa·beta", Above(0))},
+        .params = {Value("afa", "shape", Above(0)), Or(Value("beta", "scale; the mean is afa·beta", Above(0)), "1")},
         .picture = "/gamma.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawGamma(p1, p2); },
@@ -282,12 +295,12 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {},
         .differs = nullptr,
         .stream = Stream::ReseedsAtShapeOne,
-        .split = [](double p1, double, double) { return p1 == 1 ? kOneReseed : kSerial; },
+        .split = [](double p1, double, double) { return p1 == 1 ? kOneReseed : kSerialPairs; },
     },
     {
         .row = Row::GaussNormal,
         .caption = "Gauss Normal",
-        .params = {Value("mean", "mean"), Value("sigma", "standard deviation", Above(0))},
+        .params = {Or(Value("mean", "mean"), "0"), Or(Value("sigma", "standard deviation", Above(0)), "1")},
         .picture = "/gauss.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawGaussNormal(p1, p2); },
@@ -322,7 +335,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
     {
         .row = Row::Laplace,
         .caption = "Laplace",
-        .params = {Value("beta", "scale", Above(0))},
+        .params = {Or(Value("beta", "scale", Above(0)), "1")},
         .picture = "/laplace.jpg",
         .kind = Real,
         .draw = [](double p1, double, double) -> double { return DrawLaplace(p1); },
@@ -337,8 +350,8 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
     {
         .row = Row::LogNormal,
         .caption = "Log Normal",
-        .params = {Value("mean", "mean of the logarithm"),
-                   Value("sigma", "standard deviation of the logarithm", Above(0))},
+        .params = {Or(Value("mean", "mean of the logarithm"), "0"),
+                   Or(Value("sigma", "standard deviation of the logarithm", Above(0)), "1")},
         .picture = "/lognormal.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawLogNormal(p1, p2); },
@@ -386,12 +399,12 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .aliases = {"pois"},
         .differs = nullptr,
         .stream = Stream::Continues,
-        .split = [](double, double, double) { return kSerial; },
+        .split = [](double p1, double, double) { return PoissonSplit(p1); },
     },
     {
         .row = Row::Rayleigh,
         .caption = "Rayleigh",
-        .params = {Value("sigma", "scale", Above(0))},
+        .params = {Or(Value("sigma", "scale", Above(0)), "1")},
         .picture = "/rayleigh.jpg",
         .kind = Real,
         .draw = [](double p1, double, double) -> double { return DrawRayleigh(p1); },
@@ -461,7 +474,10 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
             MomentReal a = p1, b = p2, m = p3;
             return Of((a + b + m) / 3, (a * a + b * b + m * m - a * b - a * m - b * m) / 18);
         },
-        .law = [](double p1, double p2, double p3) { return ContinuousOf(triangular_distribution<double>(p1, p3, p2)); },
+        .law = [](double p1, double p2, double p3) {
+            CheckSpan(p1, p2);
+            return ContinuousOf(triangular_distribution<double>(p1, p3, p2));
+        },
         .formula = {R"(f(x) = \frac{2}{b - a} min\left(\frac{x - a}{m - a}, \frac{b - x}{b - m}\right))",
                     R"(\small a ≤ x ≤ b)"},
         .aliases = {"triang"},
@@ -498,7 +514,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
     {
         .row = Row::NoncentralChiSquare,
         .caption = "Noncentral Chi-square",
-        .params = {Whole("n", "degrees of freedom", AtLeast(1)), Value("delta", "noncentrality", AtLeast(0))},
+        .params = {Whole("n", "degrees of freedom", AtLeast(1)), Or(Value("delta", "noncentrality", AtLeast(0)), "0")},
         .picture = "/noncenchisquare.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawNoncentralChiSquare(TruncToInt(p1), p2); },
@@ -522,7 +538,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
         .caption = "Noncentral F",
         .params = {Whole("d1", "degrees of freedom of the numerator", AtLeast(1)),
                    Whole("d2", "degrees of freedom of the denominator", AtLeast(1)),
-                   Value("delta", "noncentrality of both chi-squares", AtLeast(0))},
+                   Or(Value("delta", "noncentrality of both chi-squares", AtLeast(0)), "0")},
         .picture = "/noncenf.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double p3) -> double {
@@ -548,7 +564,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
     {
         .row = Row::NoncentralT,
         .caption = "Noncentral T",
-        .params = {Whole("n", "degrees of freedom", AtLeast(1)), Value("delta", "noncentrality")},
+        .params = {Whole("n", "degrees of freedom", AtLeast(1)), Or(Value("delta", "noncentrality"), "0")},
         .picture = "/noncent.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawNoncentralT(TruncToInt(p1), p2); },
@@ -564,7 +580,7 @@ constexpr std::array<Distribution, kRowCount> kTable = {{
     {
         .row = Row::Weibull,
         .caption = "Weibull",
-        .params = {Value("afa", "shape", Above(0)), Value("beta", "scale", Above(0))},
+        .params = {Value("afa", "shape", Above(0)), Or(Value("beta", "scale", Above(0)), "1")},
         .picture = "/weibull.jpg",
         .kind = Real,
         .draw = [](double p1, double p2, double) -> double { return DrawWeibull(p1, p2); },
@@ -586,6 +602,21 @@ constexpr bool InListOrder() {
     return true;
 }
 static_assert(InListOrder(), "the records must stand in the order of the list");
+
+// Parameters are given in order, so a parameter with a default is followed
+// only by parameters with one.
+constexpr bool DefaultsLast() {
+    for (const Distribution& d : kTable) {
+        bool defaulted = false;
+        for (const Param& p : d.params) {
+            if (!p.label) continue;
+            if (defaulted && !p.fallback) return false;
+            defaulted = p.fallback != nullptr;
+        }
+    }
+    return true;
+}
+static_assert(DefaultsLast(), "only a row's last parameters may have defaults");
 
 }  // namespace
 
@@ -688,6 +719,10 @@ void CheckDomain(Row row, const std::array<double, 3>& values, const std::array<
         if (!p.label) continue;
         // Truncation toward zero, as TruncToInt makes it before the draw.
         const double x = p.count ? std::trunc(values[i]) : values[i];
+        if (p.count && x != values[i] && std::isfinite(values[i])) {
+            throw Error(std::string(RowName(row)) + ": " + std::string(ParamName(p)) + " must be a whole number (got " +
+                        std::string(texts[i]) + "; --as-window truncates it toward zero as the window does).");
+        }
         for (const Limit& limit : {p.lower, p.upper}) {
             if (limit.compare == Compare::None) continue;
             const std::size_t other = static_cast<std::size_t>(limit.other);

@@ -73,8 +73,14 @@ struct Param {
     Limit lower;                    // the domain, checked in this order
     Limit upper;
     // Truncated toward zero to a 32-bit integer before the draw; the limits
-    // apply to the truncated value.
+    // apply to the truncated value. pelmora-gen takes only whole numbers for
+    // it (--as-window truncates as the window does).
     bool count = false;
+    // The text pelmora-gen takes when the parameter is left out: the
+    // textbook default of R and scipy (normal mean 0, sigma 1). nullptr: the
+    // parameter has none and must be given. Only a row's last parameters
+    // have one, so that those given are always the first.
+    const char* fallback = nullptr;
 };
 
 // How a value meets the uniform source. A row that reseeds from the clock
@@ -109,6 +115,9 @@ enum class Cut : uint8_t {
 struct Split {
     Cut cut;
     uint64_t perValue = 0;  // reseeds (Reseeds) or uniforms (Jumps) per value
+    // Serial: at least this many uniforms per value on average, for telling
+    // how long a run takes to come round the source's 2^32 states again.
+    double leastUniforms = 1;
 };
 
 struct Distribution {
@@ -166,7 +175,8 @@ std::string DomainText(Row row, int param);
 
 // Throws Error when a parameter lies outside the row's domain, naming the
 // row, the parameter, the rule and the text given:
-// "Poisson: lambda must be greater than 0 (got -4)."
+// "Poisson: lambda must be greater than 0 (got -4)." A count must also be
+// a whole number: "Chi-square: n must be a whole number (got 2.5); ...".
 void CheckDomain(Row row, const std::array<double, 3>& values, const std::array<std::string_view, 3>& texts);
 
 }  // namespace pelmora

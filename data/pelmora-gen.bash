@@ -16,7 +16,7 @@ _pelmora_gen_names() {
 _pelmora_gen_options() {
     local opts
     opts=$("$1" --help 2>/dev/null | grep -oE '(^|[[:space:]])--?[a-z][a-z-]*' | tr -d ' \t' | sort -u)
-    echo "${opts:---seed -n -o -j --threads --shard --stats --list --help --version}"
+    echo "${opts:---seed -n -o -j --threads --shard --stats --hist --bins --range --npy --list --help --version}"
 }
 
 _pelmora_gen() {
@@ -24,11 +24,19 @@ _pelmora_gen() {
     COMPREPLY=()
     case $prev in
         -o | --output)
+            # As file names: a folder gets its slash and no blank after it.
+            compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             return ;;
         -n | --count | --seed | --precision | --columns | --threads | -j | --shard)
             return ;;
+        --bins | --range)
+            return ;;
     esac
+    # The second value of --range LO HI.
+    if ((COMP_CWORD >= 3)) && [[ ${COMP_WORDS[COMP_CWORD-2]} == --range ]]; then
+        return
+    fi
 
     # Has a distribution been named already? Words after -n, -o and --seed
     # are their values; words after -- are never options.
@@ -39,6 +47,8 @@ _pelmora_gen() {
             case $word in
                 --) ended=1; continue ;;
                 -n | -o | --count | --output | --seed | --precision | --columns | -j | --threads | --shard) ((i++)); continue ;;
+                --bins) ((i++)); continue ;;
+                --range) ((i += 2)); continue ;;
                 -[!0-9.\ ]*) continue ;;
             esac
         fi

@@ -80,11 +80,24 @@ std::string Shell(const std::string& script) {
     return text;
 }
 
-TEST(Binary, AFreshProcessGivesTheWorkedGammaExample) {
-    Outcome o = Exec({"-n", "3", "gamma", "2", "1"});
+TEST(Binary, AFreshProcessAsTheWindowGivesTheWorkedGammaExample) {
+    Outcome o = Exec({"--as-window", "-n", "3", "gamma", "2", "1"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "3.39166136181965\n0.108459033118563\n0.39441907895408\n");
     EXPECT_EQ(o.err, "");
+}
+
+// Without --seed every run differs, a row that never reseeds too, and the
+// seed --stats prints repeats the run.
+TEST(Binary, UnseededRunsDifferAndTheirSeedRepeatsThem) {
+    Outcome first = Exec({"--stats", "-n", "3", "gamma", "2", "1"});
+    Outcome second = Exec({"--stats", "-n", "3", "gamma", "2", "1"});
+    EXPECT_EQ(first.status, 0);
+    EXPECT_NE(first.out, second.out);
+    const std::string prefix = "seed      ";
+    ASSERT_EQ(first.err.rfind(prefix, 0), 0u) << first.err;
+    const std::string seed = first.err.substr(prefix.size(), first.err.find(' ', prefix.size()) - prefix.size());
+    EXPECT_EQ(Exec({"--seed", seed, "-n", "3", "gamma", "2", "1"}).out, first.out);
 }
 
 TEST(Binary, TheSeedStreamIsTheSameAsInProcess) {
@@ -129,14 +142,14 @@ TEST(Binary, AClosedPipeEndsQuietly) {
 // A reader that never reads: the first block written meets the closed pipe.
 TEST(Binary, AReaderThatNeverReadsEndsItQuietly) {
     std::string result = Shell(
-        "err=$(mktemp); \"$GEN\" -n 100000000 \"standard normal\" 2>\"$err\" | true; "
+        "err=$(mktemp); \"$GEN\" -n 100000000 gamma 2 3 2>\"$err\" | true; "
         "echo \"status ${PIPESTATUS[0]} stderr [$(cat \"$err\")]\"; rm -f \"$err\"");
     EXPECT_EQ(result, "status 1 stderr []\n");
 }
 
 // Started with standard output closed: a write error, not silence.
 TEST(Binary, AClosedStandardOutputIsAFailure) {
-    std::string result = Shell("\"$GEN\" -n 2 gamma 2>&1 >&-; echo \"status $?\"");
+    std::string result = Shell("\"$GEN\" -n 2 gamma 2 2>&1 >&-; echo \"status $?\"");
     EXPECT_EQ(result, "pelmora-gen: Cannot write to standard output. Bad file descriptor.\nstatus 1\n");
 }
 

@@ -126,20 +126,25 @@ INSTANTIATE_TEST_SUITE_P(Columns, ColumnsTest,
                                            ColumnsCase{"4", "0", {}}));
 
 // Raw doubles would garble a terminal: refused before anything is drawn.
-TEST(Formats, BinaryRefusesATerminal) {
+TEST(Formats, BinaryAndNpyRefuseATerminal) {
     int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0) GTEST_SKIP() << "no pseudo-terminal on this machine";
     ASSERT_EQ(::grantpt(master), 0);
     ASSERT_EQ(::unlockpt(master), 0);
     int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
     ASSERT_GE(terminal, 0);
-    int err = ::memfd_create("err", 0);
-    std::vector<std::string> args = {"--binary", "--seed", "1", "gamma"};
-    int status = cli::Run(args, terminal, err);
-    EXPECT_EQ(status, 2);
-    EXPECT_EQ(pelmora::testing::ReadAll(err),
-              "pelmora-gen: --binary does not write to a terminal; redirect the output or use -o FILE\n");
-    ::close(err);
+    for (const char* option : {"--binary", "--npy"}) {
+        int err = ::memfd_create("err", 0);
+        std::vector<std::string> args = {option, "--seed", "1", "gamma", "2"};
+        int status = cli::Run(args, terminal, err);
+        EXPECT_EQ(status, 2);
+        EXPECT_EQ(pelmora::testing::ReadAll(err),
+                  std::string(option) == "--binary"
+                      ? "pelmora-gen: --binary does not write to a terminal; redirect the output or use -o FILE\n"
+                      : "pelmora-gen: --npy needs a regular file to seek in: name one with -o FILE, or redirect "
+                        "standard output to one with > (not a pipe, a terminal, a device or >>)\n");
+        ::close(err);
+    }
     ::close(terminal);
     ::close(master);
 }

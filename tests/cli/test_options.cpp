@@ -165,18 +165,78 @@ INSTANTIATE_TEST_SUITE_P(Seeds, ParseSeedTest,
 
 ParsedArguments Parse(std::vector<std::string> args) { return ParseArguments(args); }
 
-TEST(ParseArguments, DefaultsAreTheWindowsStartUpTexts) {
-    ParsedArguments p = Parse({"gamma"});
+TEST(ParseArguments, Defaults) {
+    ParsedArguments p = Parse({"gamma", "2"});
     ASSERT_EQ(p.error, "");
     EXPECT_EQ(p.options.mode, Mode::Generate);
     EXPECT_EQ(p.options.row, Row::Gamma);
     EXPECT_EQ(p.options.count, "10");
-    EXPECT_EQ(p.options.p1, "1");
-    EXPECT_EQ(p.options.p2, "1");
-    EXPECT_EQ(p.options.p3, "3");
     EXPECT_FALSE(p.options.seed);
     EXPECT_FALSE(p.options.output);
     EXPECT_FALSE(p.options.stats);
+    EXPECT_FALSE(p.options.npy);
+    EXPECT_EQ(p.options.histBins, 0);
+}
+
+struct DefaultCase {
+    std::vector<std::string> args;
+    const char* p1;
+    const char* p2;
+    const char* p3;
+};
+
+class DefaultTest : public ::testing::TestWithParam<DefaultCase> {};
+
+// A parameter left out takes its textbook default (R's and scipy's); a
+// field the row hides keeps the window's start-up text. --as-window takes
+// the window's start-up texts 1, 1 and 3 for all.
+TEST_P(DefaultTest, FillsWhatIsLeftOut) {
+    const DefaultCase& c = GetParam();
+    ParsedArguments p = Parse(c.args);
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.p1, c.p1);
+    EXPECT_EQ(p.options.p2, c.p2);
+    EXPECT_EQ(p.options.p3, c.p3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TextbookDefaults, DefaultTest,
+    ::testing::Values(DefaultCase{{"normal"}, "0", "1", "3"}, DefaultCase{{"normal", "5"}, "5", "1", "3"},
+                      DefaultCase{{"uniform"}, "0", "1", "3"}, DefaultCase{{"cauchy"}, "0", "1", "3"},
+                      DefaultCase{{"lnorm"}, "0", "1", "3"}, DefaultCase{{"exp"}, "1", "1", "3"},
+                      DefaultCase{{"laplace"}, "1", "1", "3"}, DefaultCase{{"rayleigh"}, "1", "1", "3"},
+                      DefaultCase{{"gamma", "2"}, "2", "1", "3"}, DefaultCase{{"erlang", "3"}, "3", "1", "3"},
+                      DefaultCase{{"weibull", "2"}, "2", "1", "3"}, DefaultCase{{"ncx2", "4"}, "4", "0", "3"},
+                      DefaultCase{{"nct", "4"}, "4", "0", "3"}, DefaultCase{{"ncf", "4", "10"}, "4", "10", "0"},
+                      DefaultCase{{"bernoulli-gauss", "0.5"}, "0.5", "0", "1"},
+                      DefaultCase{{"standard-normal"}, "1", "1", "3"},
+                      DefaultCase{{"--as-window", "gamma"}, "1", "1", "3"},
+                      DefaultCase{{"--as-window", "normal"}, "1", "1", "3"},
+                      DefaultCase{{"--as-window", "logistic", "5", "2"}, "5", "2", "3"},
+                      DefaultCase{{"--list", "gamma", "2"}, "2", "1", "3"}));
+
+// --list DISTRIBUTION notes what has no default instead of refusing it.
+TEST(ParseArguments, ListNotesWhatIsMissing) {
+    ParsedArguments p = Parse({"--list", "triangle", "0"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.missing, (std::vector<std::string>{"b", "m"}));
+    EXPECT_TRUE(Parse({"--list", "normal"}).options.missing.empty());
+}
+
+// --bins, --range and --npy.
+TEST(ParseArguments, HistogramAndNpyOptions) {
+    ParsedArguments p = Parse({"--range", "-5", "5e0", "cauchy"});
+    ASSERT_EQ(p.error, "");
+    ASSERT_TRUE(p.options.histRange);
+    EXPECT_EQ(p.options.histRange->low, -5);
+    EXPECT_EQ(p.options.histRange->high, 5);
+    EXPECT_EQ(p.options.histBins, 40);  // --range draws the histogram
+    EXPECT_EQ(Parse({"--bins", "12", "cauchy"}).options.histBins, 12);
+    EXPECT_EQ(Parse({"--bins=12", "--hist", "cauchy"}).options.histBins, 12);
+    EXPECT_EQ(Parse({"--hist=7", "12", "3", "4"}).options.row, Row::GaussNormal);
+    EXPECT_EQ(Parse({"12", "3", "4", "--hist"}).options.histBins, 40);
+    EXPECT_EQ(Parse({"--hist", "--", "12", "3", "4"}).options.row, Row::GaussNormal);
+    EXPECT_TRUE(Parse({"--npy", "-o", "x.npy", "normal"}).options.npy);
 }
 
 TEST(ParseArguments, AllOptions) {
@@ -207,7 +267,7 @@ TEST(ParseArguments, AttachedValuesAndOptionsAfterTheDistribution) {
 }
 
 TEST(ParseArguments, TheLastOfARepeatedOptionWins) {
-    ParsedArguments p = Parse({"-n", "1", "-n", "2", "--seed", "1", "--seed", "2", "beta"});
+    ParsedArguments p = Parse({"-n", "1", "-n", "2", "--seed", "1", "--seed", "2", "beta", "1", "2"});
     ASSERT_EQ(p.error, "");
     EXPECT_EQ(p.options.count, "2");
     EXPECT_EQ(p.options.seed, 2u);
@@ -242,7 +302,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ParameterCase{{"weibull", "-9.", "1E"}, "-9.", "1E", "3"},
                       ParameterCase{{"--", "triangle", "-x", "--stats", "--"}, "-x", "--stats", "--"},
                       ParameterCase{{"triangle", "1", "--", "-n", "-o"}, "1", "-n", "-o"},
-                      ParameterCase{{"triangle", "abc", "1,5"}, "abc", "1,5", "3"}));
+                      ParameterCase{{"triangle", "abc", "1,5", "x"}, "abc", "1,5", "x"}));
 
 TEST(ParseArguments, OptionValuesAreTakenVerbatim) {
     ParsedArguments p = Parse({"--as-window", "-n", "-5", "-o", "-x", "beta"});
@@ -307,7 +367,6 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--precision=18", "gamma"}, "--precision: '18' is not a number of digits from 1 to 17"},
         UsageCase{{"--columns", "0", "gamma"}, "--columns: '0' is not a number of columns from 1 to 1000000"},
         UsageCase{{"--hist=0", "gamma"}, "--hist: '0' is not a number of bins from 1 to 1000"},
-        UsageCase{{"--hist", "40", "gamma"}, "unknown distribution '40' (--list shows them)"},
         UsageCase{{"--binary", "--columns", "2", "gamma"},
                   "--binary writes whole doubles: --precision and --columns do not go with it"},
         UsageCase{{"gamma", "-n"}, "option -n needs a value"},

@@ -1,6 +1,8 @@
-// pelmora-gen run in-process: the reproducible --seed stream, the window's
-// behaviour without it, every error with its message and exit status, the
-// output file, a closed pipe, --list, --help, --version and --stats.
+// pelmora-gen run in-process: the reproducible --seed stream, a seed from
+// the system without it, the window's behaviour with --as-window, every
+// refusal with its message and exit status, the warning of a run long
+// enough to repeat, the output file, a closed pipe, --list, --help,
+// --version and --stats.
 
 #include <gtest/gtest.h>
 
@@ -200,34 +202,108 @@ TEST(SeedStream, RestoresTheClockAfterTheRun) {
 }
 
 // ---------------------------------------------------------------------------
-// Without --seed: the source starts at 0 as in a fresh program and reseeds
-// from the installed clock.
+// Without --seed: the run of a seed from the system, which --stats prints.
 
-TEST(Unseeded, GammaGivesTheWorkedExampleFromState0) {
-    UniformSeed = 12345;  // whatever an earlier run left: a run starts afresh
-    Outcome o = RunTool({"-n", "3", "gamma", "2", "1"});
+uint64_t FixedSeed(void* context) { return *static_cast<uint64_t*>(context); }
+
+TEST(Unseeded, IsTheRunOfASeedFromTheSystem) {
+    uint64_t seed = 20261208;
+    ScopedSeedSource source({&FixedSeed, &seed});
+    Outcome o = RunTool({"-n", "4", "gamma", "2", "3"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out, "3.39166136181965\n0.108459033118563\n0.39441907895408\n");
+    EXPECT_EQ(Lines(o.out), (std::vector<std::string>{"2.68315375695778", "9.36635732961552", "4.25045628104545",
+                                                      "7.23036291491448"}));
+    o = RunTool({"--stats", "-n", "4", "gamma", "2", "3"});
+    EXPECT_EQ(Lines(o.err)[0], "seed      20261208 (drawn from the system; --seed 20261208 repeats this run)");
+    EXPECT_EQ(Lines(RunTool({"--stats", "--seed", "7", "-n", "1", "exp"}).err)[0], "seed      7");
+    // On four threads too; and another seed, another run.
+    const std::string oneThread = RunTool({"-j", "1", "-n", "50", "normal"}).out;
+    EXPECT_EQ(RunTool({"-j", "4", "-n", "50", "normal"}).out, oneThread);
+    seed = 20261209;
+    EXPECT_NE(RunTool({"-j", "4", "-n", "50", "normal"}).out, oneThread);
 }
 
-TEST(Unseeded, TheDefaultsAreGammaShape1Scale1AndTenValues) {
+// ---------------------------------------------------------------------------
+// --as-window without --seed: the source starts at 0 as in a freshly started
+// window program and reseeds from the installed clock.
+
+TEST(Unseeded, AsWindowGammaGivesTheWorkedExampleFromState0) {
+    UniformSeed = 12345;  // whatever an earlier run left: a run starts afresh
+    Outcome o = RunTool({"--as-window", "-n", "3", "gamma", "2", "1"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "3.39166136181965\n0.108459033118563\n0.39441907895408\n");
+    o = RunTool({"--as-window", "--stats", "-n", "3", "gamma", "2", "1"});
+    EXPECT_EQ(Lines(o.err)[0], "seed      none: the window's start-up state, reseeded from the clock");
+}
+
+TEST(Unseeded, AsWindowTheDefaultsAreGammaShape1Scale1AndTenValues) {
     // Shape 1 is the exponential generator with rate 1, which reseeds from
     // the clock: a clock that always reads the same gives ten equal values.
     uint64_t reading = 0;  // state 0, u = 2^-32 after one step: -ln u = 22.18...
     ScopedClock clock({&ConstantClock, &reading});
-    Outcome o = RunTool({"gamma"});
+    Outcome o = RunTool({"--as-window", "gamma"});
     EXPECT_EQ(o.status, 0);
     std::vector<std::string> lines = Lines(o.out);
     ASSERT_EQ(lines.size(), 10u);
     for (const std::string& line : lines) EXPECT_EQ(line, "22.1807097779182");
 }
 
-TEST(Unseeded, ReseedingRowsReadTheInstalledClock) {
+TEST(Unseeded, AsWindowReseedingRowsReadTheInstalledClock) {
     uint64_t reading = 134775813u * 3u;  // any constant: every value starts from it
     ScopedClock clock({&ConstantClock, &reading});
-    std::vector<std::string> lines = Lines(RunTool({"-n", "5", "continuous uniform", "0", "1"}).out);
+    std::vector<std::string> lines = Lines(RunTool({"--as-window", "-n", "5", "continuous uniform", "0", "1"}).out);
     ASSERT_EQ(lines.size(), 5u);
     for (const std::string& line : lines) EXPECT_EQ(line, lines[0]);
+}
+
+// ---------------------------------------------------------------------------
+// A run long enough for the 32-bit source to repeat: one warning before it
+// starts, and the run as ever.
+
+TEST(Warning, ARunLongEnoughToRepeatIsWarnedOf) {
+    // A row that reseeds once a value: a repeated value is expected from
+    // about 92,700 values on.
+    EXPECT_EQ(RunTool({"--seed", "1", "-n", "92000", "normal"}).err, "");
+    Outcome o = RunTool({"--seed", "1", "-n", "100000", "normal"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(Lines(o.out).size(), 100000u);
+    EXPECT_EQ(o.err,
+              "pelmora-gen: warning: Gauss Normal takes at most 2^32 distinct values (it reseeds the 32-bit source "
+              "for every value): about 1 of these 100000 values repeat earlier ones\n");
+    // Several reseeds a value, or integers, are not held to 2^32 values.
+    EXPECT_EQ(RunTool({"--seed", "1", "-n", "100000", "beta", "2", "3"}).err, "");
+    EXPECT_EQ(RunTool({"--seed", "1", "-n", "100000", "discrete-uniform", "1000000"}).err, "");
+    // Triangle never reseeds: value 2^32 is value 0 again.
+    o = RunTool({"--seed", "1", "-n", "4294967297", "--shard", "4294967296/4294967297", "triangle", "0", "1", "0.5"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err,
+              "pelmora-gen: warning: Triangle never reseeds the 32-bit source, which comes round again after 2^32 "
+              "uniforms: from value 4294967296 (counted from 0) on the run repeats its start\n");
+    EXPECT_EQ(o.out, RunTool({"--seed", "1", "-n", "1", "triangle", "0", "1", "0.5"}).out);
+    // Poisson(4) draws 5 uniforms a value on average: round after 2^32 / 5.
+    // (The file cannot be created, so the run ends at its first value.)
+    std::vector<std::string> args = {"-o", "/nonexistent-pelmora-dir/x", "-n", "858993459", "poisson", "4"};
+    EXPECT_EQ(RunTool(args).err, "pelmora-gen: Cannot create file \"/nonexistent-pelmora-dir/x\". No such file or directory.\n");
+    args[3] = "858993460";
+    EXPECT_EQ(RunTool(args).err,
+              "pelmora-gen: warning: Poisson never reseeds the 32-bit source, which comes round again after 2^32 "
+              "uniforms: by about value 858993460 the run repeats its start\n"
+              "pelmora-gen: Cannot create file \"/nonexistent-pelmora-dir/x\". No such file or directory.\n");
+}
+
+// What the warning estimates is what a run holds: a million seeded standard
+// normals repeat about 116.4 values (the birthday estimate for 2^32 states,
+// with a standard deviation of about 10.8), where 53-bit values would not.
+TEST(Warning, TheRepeatsAreTheBirthdayEstimate) {
+    std::vector<double> values;
+    {
+        SeededSource source(2026);
+        for (int i = 0; i < 1000000; ++i) values.push_back(DrawRow(Row::StandardNormal, 0, 0, 0));
+    }
+    std::sort(values.begin(), values.end());
+    int repeats = 0;
+    for (std::size_t i = 1; i < values.size(); ++i) repeats += values[i] == values[i - 1];
+    EXPECT_NEAR(repeats, 116.4, 5 * 10.8);
 }
 
 // ---------------------------------------------------------------------------
@@ -269,65 +345,120 @@ TEST(Counts, NoCharacterLimit) {
 }
 
 // ---------------------------------------------------------------------------
-// Errors: the message as the error box shows it, after "pelmora-gen: ".
+// Refusals: every one with its message and exit status, and no values.
+// Status 1 for what the values cannot be (the message as the error box
+// shows it, after "pelmora-gen: "); status 2 for a command line that is
+// wrong (its problem, then the usage) or asks for what cannot be done.
 
-struct FailureCase {
+struct RefusalCase {
     std::vector<std::string> args;
-    const char* err;
+    int status;
+    std::string err;
 };
 
-class FailureTest : public ::testing::TestWithParam<FailureCase> {};
+// The message of a usage error: the problem, then the short usage.
+std::string Usage(const std::string& problem) {
+    return "pelmora-gen: " + problem + "\n" + UsageText() + "Try 'pelmora-gen --help' for more information.\n";
+}
 
-TEST_P(FailureTest, IsReportedWithStatus1AndNoValues) {
+// A field or a value that fails: status 1.
+RefusalCase Failure(std::vector<std::string> args, std::string err) { return {std::move(args), 1, std::move(err)}; }
+
+// The end of the message of a count that is no whole number.
+const std::string kTruncates = "; --as-window truncates it toward zero as the window does).\n";
+
+class RefusalTest : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(RefusalTest, IsReportedWithItsStatusAndNoValues) {
     Outcome o = RunTool(GetParam().args);
-    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.status, GetParam().status);
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, GetParam().err);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Fields, FailureTest,
+    Refusals, RefusalTest,
     ::testing::Values(
+        // Parameters: at most the row's own number, those without a default
+        // given, counts whole (--as-window takes the window's fields).
+        RefusalCase{{"standard-normal", "10", "2"}, 2, Usage("Standard Normal takes no parameters, not 2")},
+        RefusalCase{{"logistic", "5", "2"}, 2, Usage("Logistic takes no parameters, not 2")},
+        RefusalCase{{"poisson", "4", "2"}, 2, Usage("Poisson takes 1 parameter, lambda, not 2")},
+        RefusalCase{{"gamma", "1", "2", "3"}, 2, Usage("Gamma takes 2 parameters, afa and beta, not 3")},
+        RefusalCase{{"gamma"}, 2, Usage("Gamma: afa is missing (it has no default)")},
+        RefusalCase{{"binomial", "10"}, 2, Usage("Binomial: p is missing (it has no default)")},
+        RefusalCase{{"-n", "0", "triangle"}, 2, Usage("Triangle: a, b and m are missing (they have no default)")},
+        Failure({"chisq", "2.5"}, "pelmora-gen: Chi-square: n must be a whole number (got 2.5" + kTruncates),
+        Failure({"binomial", "10.7", "0.3"}, "pelmora-gen: Binomial: n must be a whole number (got 10.7" + kTruncates),
+        Failure({"binomial", "-0.5", "0.3"}, "pelmora-gen: Binomial: n must be a whole number (got -0.5" + kTruncates),
+        // The histogram: --hist N could be N bins, row N or a parameter.
+        RefusalCase{{"--hist", "12", "3", "4"}, 2,
+                    Usage("--hist takes no separate value: write --bins 12 (or --hist=12) for 12 bins, or put --hist "
+                          "after the distribution and its parameters")},
+        RefusalCase{{"--hist", "5", "exponential", "1"}, 2,
+                    Usage("--hist takes no separate value: write --bins 5 (or --hist=5) for 5 bins, or put --hist "
+                          "after the distribution and its parameters")},
+        RefusalCase{{"normal", "--hist", "5"}, 2,
+                    Usage("--hist takes no separate value: write --bins 5 (or --hist=5) for 5 bins, or put --hist "
+                          "after the distribution and its parameters")},
+        RefusalCase{{"--bins", "0", "normal"}, 2, Usage("--bins: '0' is not a number of bins from 1 to 1000")},
+        RefusalCase{{"normal", "--bins"}, 2, Usage("option --bins needs a value")},
+        RefusalCase{{"normal", "--range", "5"}, 2, Usage("option --range needs two values: --range LO HI")},
+        RefusalCase{{"--range=5", "normal"}, 2, Usage("option --range needs two values: --range LO HI")},
+        RefusalCase{{"--range", "x", "5", "normal"}, 2, Usage("--range: 'x' is not a number")},
+        RefusalCase{{"--range", "5", "1e400", "normal"}, 2, Usage("--range: '1e400' is not a number")},
+        RefusalCase{{"--range", "5", "5", "normal"}, 2, Usage("--range: LO must be less than HI (got 5 and 5)")},
+        // --npy: whole numbers after a header it may have to set again.
+        RefusalCase{{"--npy", "--binary", "normal"}, 2,
+                    Usage("--npy and --binary do not go together: --npy writes a header before the numbers")},
+        RefusalCase{{"--npy", "--precision", "5", "normal"}, 2,
+                    Usage("--npy writes whole numbers: --precision and --columns do not go with it")},
+        RefusalCase{{"--npy", "-o", "/dev/null", "normal"}, 2,
+                    "pelmora-gen: --npy needs a regular file to seek in: name one with -o FILE, or redirect standard "
+                    "output to one with > (not a pipe, a terminal, a device or >>)\n"},
+
         // The window reads its fields in the order quantity, third, first, second.
-        FailureCase{{"--as-window", "-n", "q", "triangle", "a", "b", "c"}, "pelmora-gen: 'q' is not a valid floating point value.\n"},
-        FailureCase{{"-n", "1", "triangle", "a", "b", "c"}, "pelmora-gen: 'c' is not a valid floating point value.\n"},
-        FailureCase{{"-n", "1", "triangle", "a", "b", "3"}, "pelmora-gen: 'a' is not a valid floating point value.\n"},
-        FailureCase{{"-n", "1", "triangle", "1", "b", "3"}, "pelmora-gen: 'b' is not a valid floating point value.\n"},
-        // Hidden fields are parsed too; empty and blank texts are invalid.
-        FailureCase{{"standard normal", "", "1"}, "pelmora-gen: '' is not a valid floating point value.\n"},
-        FailureCase{{"standard normal", "1", "  "}, "pelmora-gen: '  ' is not a valid floating point value.\n"},
-        FailureCase{{"--as-window", "-n", "", "gamma"}, "pelmora-gen: '' is not a valid floating point value.\n"},
-        FailureCase{{"gamma", "1", "1", "1,5"}, "pelmora-gen: '1,5' is not a valid floating point value.\n"},
-        FailureCase{{"gamma", "-"}, "pelmora-gen: '-' is not a valid floating point value.\n"},
-        FailureCase{{"gamma", "- 5"}, "pelmora-gen: '- 5' is not a valid floating point value.\n"},
-        FailureCase{{"--as-window", "-n", "--stats", "gamma"}, "pelmora-gen: '--stats' is not a valid floating point value.\n"},
+        Failure({"--as-window", "-n", "q", "triangle", "a", "b", "c"}, "pelmora-gen: 'q' is not a valid floating point value.\n"),
+        Failure({"-n", "1", "triangle", "a", "b", "c"}, "pelmora-gen: 'c' is not a valid floating point value.\n"),
+        Failure({"-n", "1", "triangle", "a", "b", "3"}, "pelmora-gen: 'a' is not a valid floating point value.\n"),
+        Failure({"-n", "1", "triangle", "1", "b", "3"}, "pelmora-gen: 'b' is not a valid floating point value.\n"),
+        // With --as-window hidden fields are parsed too; empty and blank
+        // texts are invalid.
+        Failure({"--as-window", "standard normal", "", "1"}, "pelmora-gen: '' is not a valid floating point value.\n"),
+        Failure({"--as-window", "standard normal", "1", "  "}, "pelmora-gen: '  ' is not a valid floating point value.\n"),
+        Failure({"--as-window", "-n", "", "gamma"}, "pelmora-gen: '' is not a valid floating point value.\n"),
+        Failure({"--as-window", "gamma", "1", "1", "1,5"}, "pelmora-gen: '1,5' is not a valid floating point value.\n"),
+        Failure({"gamma", "1", "1,5"}, "pelmora-gen: '1,5' is not a valid floating point value.\n"),
+        Failure({"gamma", "-"}, "pelmora-gen: '-' is not a valid floating point value.\n"),
+        Failure({"gamma", "- 5"}, "pelmora-gen: '- 5' is not a valid floating point value.\n"),
+        Failure({"--as-window", "-n", "--stats", "gamma"}, "pelmora-gen: '--stats' is not a valid floating point value.\n"),
         // Valid texts whose values do not fit.
-        FailureCase{{"gamma", "1e400"}, "pelmora-gen: Floating point overflow.\n"},
-        FailureCase{{"gamma", "2", "-1e400"}, "pelmora-gen: Floating point overflow.\n"},
-        FailureCase{{"--as-window", "-n", "1e19", "gamma"}, "pelmora-gen: Invalid floating point operation.\n"},
+        Failure({"gamma", "1e400"}, "pelmora-gen: Floating point overflow.\n"),
+        Failure({"gamma", "2", "-1e400"}, "pelmora-gen: Floating point overflow.\n"),
+        Failure({"--as-window", "-n", "1e19", "gamma"}, "pelmora-gen: Invalid floating point operation.\n"),
         // A quantity's error comes before a parameter's.
-        FailureCase{{"--as-window", "-n", "1e19", "gamma", "1e400"}, "pelmora-gen: Invalid floating point operation.\n"},
+        Failure({"--as-window", "-n", "1e19", "gamma", "1e400"}, "pelmora-gen: Invalid floating point operation.\n"),
         // With the window's rules: a truncated parameter out of range fails
         // at the first value, and so do the generators' own failures.
-        FailureCase{{"--as-window", "chi-square", "1e19"}, "pelmora-gen: Invalid floating point operation.\n"},
-        FailureCase{{"--as-window", "--seed", "1", "noncentral t", "0"}, "pelmora-gen: Invalid floating point operation.\n"},
-        FailureCase{{"--as-window", "--seed", "1", "noncentral t", "-1"}, "pelmora-gen: Floating point division by zero.\n"},
-        FailureCase{{"--as-window", "--seed", "1", "f", "0", "3"}, "pelmora-gen: Invalid floating point operation.\n"},
-        FailureCase{{"--as-window", "--seed", "1", "gamma", "0"}, "pelmora-gen: Floating point division by zero.\n"},
-        FailureCase{{"--as-window", "--seed", "1", "gamma", "1", "0"}, "pelmora-gen: Floating point division by zero.\n"},
-        FailureCase{{"--as-window", "--seed", "1", "log normal", "710", "0"}, "pelmora-gen: Floating point overflow.\n"},
-        FailureCase{{"--seed", "1", "log normal", "710", "1e-300"}, "pelmora-gen: Floating point overflow.\n"},
+        Failure({"--as-window", "chi-square", "1e19"}, "pelmora-gen: Invalid floating point operation.\n"),
+        Failure({"--as-window", "--seed", "1", "noncentral t", "0"}, "pelmora-gen: Invalid floating point operation.\n"),
+        Failure({"--as-window", "--seed", "1", "noncentral t", "-1"}, "pelmora-gen: Floating point division by zero.\n"),
+        Failure({"--as-window", "--seed", "1", "f", "0", "3"}, "pelmora-gen: Invalid floating point operation.\n"),
+        Failure({"--as-window", "--seed", "1", "gamma", "0"}, "pelmora-gen: Floating point division by zero.\n"),
+        Failure({"--as-window", "--seed", "1", "gamma", "1", "0"}, "pelmora-gen: Floating point division by zero.\n"),
+        Failure({"--as-window", "--seed", "1", "log normal", "710", "0"}, "pelmora-gen: Floating point overflow.\n"),
+        Failure({"--seed", "1", "log normal", "710", "1e-300"}, "pelmora-gen: Floating point overflow.\n"),
         // The first draw from state 649090867 is exactly 0.
-        FailureCase{{"--seed", "649090867", "gamma", "2", "1"}, "pelmora-gen: Floating point division by zero.\n"},
+        Failure({"--seed", "649090867", "gamma", "2", "1"}, "pelmora-gen: Floating point division by zero.\n"),
         // Without it the parameters are checked first, by the row's domain.
-        FailureCase{{"poisson", "-4"}, "pelmora-gen: Poisson: lambda must be greater than 0 (got -4).\n"},
-        FailureCase{{"binomial", "10", "1.5"}, "pelmora-gen: Binomial: p must be at most 1 (got 1.5).\n"},
-        FailureCase{{"triangle"}, "pelmora-gen: Triangle: m must be less than b (got 3; b is 1).\n"},
-        FailureCase{{"gamma", "-2", "3"}, "pelmora-gen: Gamma: afa must be greater than 0 (got -2).\n"},
-        FailureCase{{"chi-square", "1e19"}, "pelmora-gen: Chi-square: n must be at most 2147483647 (got 1e19).\n"},
-        FailureCase{{"students t", "0.5"}, "pelmora-gen: Student's T: n must be at least 1 (got 0.5).\n"},
+        Failure({"poisson", "-4"}, "pelmora-gen: Poisson: lambda must be greater than 0 (got -4).\n"),
+        Failure({"binomial", "10", "1.5"}, "pelmora-gen: Binomial: p must be at most 1 (got 1.5).\n"),
+        Failure({"triangle", "0", "1", "3"}, "pelmora-gen: Triangle: m must be less than b (got 3; b is 1).\n"),
+        Failure({"gamma", "-2", "3"}, "pelmora-gen: Gamma: afa must be greater than 0 (got -2).\n"),
+        Failure({"chi-square", "1e19"}, "pelmora-gen: Chi-square: n must be at most 2147483647 (got 1e19).\n"),
+        Failure({"students t", "0"}, "pelmora-gen: Student's T: n must be at least 1 (got 0).\n"),
         // A field the window cannot read is reported before any domain.
-        FailureCase{{"poisson", "x"}, "pelmora-gen: 'x' is not a valid floating point value.\n"}));
+        Failure({"poisson", "x"}, "pelmora-gen: 'x' is not a valid floating point value.\n")));
 
 TEST(Failures, ValuesBeforeTheFailureStay) {
     // With m = 735 an Erlang product leaves the double range about one time
@@ -416,7 +547,7 @@ TEST(OutputFile, IsEmptiedOnlyWhenTheFirstValueIsReady) {
         {{"gamma", "-2"}, 1, before},              // outside the domain
         {{"--as-window", "gamma", "0", "1"}, 1, before},          // the generator fails at once
         {{"--as-window", "binomial", "1e19", "0.5"}, 1, before},  // the truncation fails at once
-        {{"-n", "0", "gamma"}, 0, ""},
+        {{"-n", "0", "gamma", "2"}, 0, ""},
     };
     std::string path = TempPath("kept");
     for (const Case& c : cases) {
@@ -441,13 +572,13 @@ TEST(OutputFile, KeepsTheValuesBeforeAFailure) {
 }
 
 TEST(OutputFile, ThatCannotBeCreatedIsReported) {
-    Outcome o = RunTool({"-o", "/nonexistent-pelmora-dir/values.txt", "gamma"});
+    Outcome o = RunTool({"-o", "/nonexistent-pelmora-dir/values.txt", "gamma", "2"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, "pelmora-gen: Cannot create file \"/nonexistent-pelmora-dir/values.txt\". No such file or directory.\n");
 
     std::string dir = ::testing::TempDir();
-    o = RunTool({"-o", dir, "gamma"});
+    o = RunTool({"-o", dir, "gamma", "2"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "pelmora-gen: Cannot create file \"" + dir + "\". Is a directory.\n");
 }
@@ -475,7 +606,7 @@ Outcome RunToolOn(int outFd, const std::vector<std::string>& args) {
 TEST(Output, AFullDeviceAsTheOutputIsAFailure) {
     int full = ::open("/dev/full", O_WRONLY);
     ASSERT_GE(full, 0);
-    Outcome o = RunToolOn(full, {"-n", "3", "gamma"});
+    Outcome o = RunToolOn(full, {"-n", "3", "gamma", "2"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "pelmora-gen: Cannot write to standard output. No space left on device.\n");
     o = RunToolOn(full, {"--list"});
@@ -517,7 +648,7 @@ TEST(Stats, LostOnAFullOrClosedErrorStreamFailTheRun) {
     for (int err : {full, closed}) {
         ASSERT_EQ(::ftruncate(out, 0), 0);
         ::lseek(out, 0, SEEK_SET);
-        std::vector<std::string> args = {"--stats", "-n", "2", "gamma"};
+        std::vector<std::string> args = {"--stats", "-n", "2", "gamma", "2"};
         EXPECT_EQ(cli::Run(args, out, err), kExitFailure) << err;
         EXPECT_EQ(Lines(pelmora::testing::ReadAll(out)).size(), 2u);
     }
@@ -545,10 +676,11 @@ TEST(Info, ListSaysWhatEachRowDraws) {
     for (const char* line : {
              "      a > 0                      weight of E1",
              "      draws a·E1 / (a·E1 + b·E2), E1 and E2 exponential with mean 1, not Beta(a, b)",
-             "      0 <= n <= 2147483647       number of trials, truncated toward zero",
-             "      lambda > 0                 rate; the mean is 1/lambda",
+             "      0 <= n <= 2147483647       number of trials, a whole number",
+             "      lambda > 0                 rate; the mean is 1/lambda (default 1)",
+             "      any mean                   mean (default 0)",
              "      draws E1 / E2 whatever d1 and d2 are (they cancel out), not F(d1, d2); no finite mean",
-             "      beta > 0                   scale; the mean is afa·beta",
+             "      beta > 0                   scale; the mean is afa·beta (default 1)",
              "      counts the failures before the first success (0, 1, 2, ...), not the trials",
              "      the location is fixed at 0",
              "      a < m < b                  mode",
@@ -570,12 +702,18 @@ TEST(Info, ListOfOneRowAddsItsMoments) {
               "      mean 4, variance 4 for lambda = 4\n");
     o = RunTool({"--list", "f", "3", "7"});
     EXPECT_EQ(Lines(o.out).back(), "      mean none, variance none for d1 = 3, d2 = 7");
-    o = RunTool({"--list", "gamma"});  // the defaults
-    EXPECT_EQ(Lines(o.out).back(), "      mean 1, variance 1 for afa = 1, beta = 1");
-    o = RunTool({"--list", "triangle"});
+    o = RunTool({"--list", "gamma", "2"});  // beta's default
+    EXPECT_EQ(Lines(o.out).back(), "      mean 2, variance 2 for afa = 2, beta = 1");
+    o = RunTool({"--list", "gamma"});  // afa has none: the block alone
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(Lines(o.out).back(), "      never reseeds unless afa is 1: with --seed only S mod 2^32 matters then");
+    o = RunTool({"--list", "triangle", "0", "1", "3"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, "pelmora-gen: Triangle: m must be less than b (got 3; b is 1).\n");
+    o = RunTool({"--list", "gamma", "1", "2", "3"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err, Usage("Gamma takes 2 parameters, afa and beta, not 3"));
 }
 
 TEST(Info, Version) {
@@ -590,8 +728,9 @@ TEST(Info, HelpStartsWithTheUsageAndGoesToTheOutput) {
     EXPECT_EQ(o.err, "");
     EXPECT_EQ(o.out.rfind(UsageText(), 0), 0u);
     for (const char* option : {"-n, --count COUNT", "-o, --output FILE", "--seed S", "--precision P", "--columns K",
-                               "--binary", "--stats", "--hist[=BINS]", "--as-window", "--list", "--help",
-                               "--version", "--", "S mod 2^32", "130", "143"}) {
+                               "--binary", "--npy", "--stats", "--hist[=BINS]", "--bins N", "--range LO HI",
+                               "--as-window", "--list", "--help", "--version", "--", "S mod 2^32", "getrandom",
+                               "The generator:", "2^32 distinct values", "130", "143"}) {
         EXPECT_NE(o.out.find(option), std::string::npos) << option;
     }
 }
@@ -603,11 +742,17 @@ TEST(Stats, FollowTheValuesOnTheErrorStream) {
     Outcome o = RunTool({"--stats", "--seed", "5", "-n", "4", "gamma", "2", "3"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "3.95366730056444\n3.4714454918221\n4.99579775822934\n3.56511829062631\n");
+    // Type 7 quartiles of the four values; the law's from Boost.Math, here
+    // the roots of 1 - e^(-x/3) (1 + x/3) = p.
     EXPECT_EQ(o.err.substr(0, o.err.find("fit ")),
+              "seed      5\n"
               "count     4\n"
               "mean      3.99650721031055      (expected 6)\n"
               "variance  0.487401021758421     (expected 18)\n"
               "minimum   3.4714454918221\n"
+              "1st qu.   3.54170009092526      (expected 2.88383628934433)\n"
+              "median    3.75939279559537      (expected 5.03504097004998)\n"
+              "3rd qu.   4.21419991498066      (expected 8.07790358666909)\n"
               "maximum   4.99579775822934\n");
 
     // The same four doubles drawn here, with the two-pass mean and variance.
@@ -621,29 +766,35 @@ TEST(Stats, FollowTheValuesOnTheErrorStream) {
     mean /= 4;
     for (double v : values) squares += (v - mean) * (v - mean);
     std::vector<std::string> lines = Lines(o.err);
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[5], "fit       Kolmogorov-Smirnov D = 0.504109, p = 0.1805 (4 values)");
-    EXPECT_NEAR(std::strtod(lines[1].c_str() + 10, nullptr), static_cast<double>(mean), 1e-14);
-    EXPECT_NEAR(std::strtod(lines[2].c_str() + 10, nullptr), static_cast<double>(squares / 3), 1e-14);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[9], "fit       Kolmogorov-Smirnov D = 0.504109, p = 0.1805 (4 values)");
+    EXPECT_NEAR(std::strtod(lines[2].c_str() + 10, nullptr), static_cast<double>(mean), 1e-14);
+    EXPECT_NEAR(std::strtod(lines[3].c_str() + 10, nullptr), static_cast<double>(squares / 3), 1e-14);
 }
 
 TEST(Stats, SayNoneForWhatDoesNotExist) {
     Outcome o = RunTool({"--stats", "--seed", "5", "-n", "1", "f", "3", "7"});
     EXPECT_EQ(o.status, 0);
     std::vector<std::string> lines = Lines(o.err);
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "count     1");
-    EXPECT_EQ(lines[1].substr(0, 10) + lines[1].substr(30), "mean        (expected none)");
-    EXPECT_EQ(lines[2], "variance  none                  (expected none)");
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[1], "count     1");
+    EXPECT_EQ(lines[2].substr(0, 10) + lines[2].substr(30), "mean        (expected none)");
+    EXPECT_EQ(lines[3], "variance  none                  (expected none)");
+    EXPECT_EQ(lines[6].substr(0, 10) + lines[6].substr(30), "median      (expected 1)");  // E1 / E2
 
-    o = RunTool({"--stats", "-n", "0", "exponential", "4"});
+    o = RunTool({"--stats", "--seed", "1", "-n", "0", "exponential", "4"});
     EXPECT_EQ(o.out, "");
-    EXPECT_EQ(o.err.substr(0, o.err.find("fit ")),
+    EXPECT_EQ(o.err,
+              "seed      1\n"
               "count     0\n"
               "mean      none                  (expected 0.25)\n"
               "variance  none                  (expected 0.0625)\n"
               "minimum   none\n"
-              "maximum   none\n");
+              "1st qu.   none                  (expected 0.0719205181129452)\n"
+              "median    none                  (expected 0.173286795139986)\n"
+              "3rd qu.   none                  (expected 0.346573590279973)\n"
+              "maximum   none\n"
+              "no fit: too few values for a test\n");
 }
 
 }  // namespace

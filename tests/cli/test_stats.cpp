@@ -45,15 +45,33 @@ TEST(RunningStats, NoCancellationForALargeOffset) {
     EXPECT_NEAR(*s.variance(), 22.5 * 4000 / 3999, 1e-6);
 }
 
-TEST(StatsReport, Layout) {
+// A variance beyond the double range is none, as the law's would be.
+TEST(RunningStats, AVarianceBeyondTheDoublesIsNone) {
     RunningStats s;
-    for (double x : {1, 2, 3, 4}) s.Add(x);
-    EXPECT_EQ(StatsReport(s, Moments{2.5, std::nullopt}),
+    for (double x : {-1e308, 1e308}) s.Add(x);
+    EXPECT_EQ(s.mean(), 0);
+    EXPECT_FALSE(s.variance());
+}
+
+// The quartiles as R's quantile() gives them (type 7): 1:4 has 1.75, 2.5
+// and 3.25; a single value is all three.
+TEST(StatsReport, LayoutWithTheQuartilesBesideTheLaws) {
+    RunningStats s;
+    for (double x : {4, 1, 3, 2}) s.Add(x);
+    EXPECT_EQ(StatsReport(s, Moments{2.5, std::nullopt}, SampleQuartiles({4, 1, 3, 2}), Quartiles{1.5, 2.5, std::nullopt}),
               "count     4\n"
               "mean      2.5                   (expected 2.5)\n"
               "variance  1.66666666666667      (expected none)\n"
               "minimum   1\n"
+              "1st qu.   1.75                  (expected 1.5)\n"
+              "median    2.5                   (expected 2.5)\n"
+              "3rd qu.   3.25                  (expected none)\n"
               "maximum   4\n");
+    Quartiles one = SampleQuartiles({7});
+    EXPECT_EQ(one.q1, 7);
+    EXPECT_EQ(one.median, 7);
+    EXPECT_EQ(one.q3, 7);
+    EXPECT_FALSE(SampleQuartiles({}).median);
 }
 
 }  // namespace

@@ -63,22 +63,31 @@ INSTANTIATE_TEST_SUITE_P(
         DomainCase{Row::BernoulliGauss, {"-0.1", "5", "2"}, "Bernoulli-Gauss: p must be at least 0 (got -0.1)."},
         DomainCase{Row::BernoulliGauss, {"1.5", "5", "2"}, "Bernoulli-Gauss: p must be at most 1 (got 1.5)."},
         DomainCase{Row::BernoulliGauss, {"0.5", "5", "0"}, "Bernoulli-Gauss: sigma must be greater than 0 (got 0)."},
-        DomainCase{Row::Binomial, {"-0.5", "0", "3"}, ""},  // n is 0 after truncation
+        DomainCase{Row::Binomial, {"-0", "0", "3"}, ""},
+        // A count is a whole number; the window's truncation is --as-window's.
+        DomainCase{Row::Binomial, {"-0.5", "0", "3"}, "Binomial: n must be a whole number (got -0.5; --as-window truncates it toward zero as the window does)."},
+        DomainCase{Row::Binomial, {"10.7", "0.3", "3"}, "Binomial: n must be a whole number (got 10.7; --as-window truncates it toward zero as the window does)."},
+        DomainCase{Row::ChiSquare, {"2.5", "1", "3"}, "Chi-square: n must be a whole number (got 2.5; --as-window truncates it toward zero as the window does)."},
+        DomainCase{Row::ChiSquare, {"2.5e0", "1", "3"}, "Chi-square: n must be a whole number (got 2.5e0; --as-window truncates it toward zero as the window does)."},
+        DomainCase{Row::ChiSquare, {"25e-1", "1", "3"}, "Chi-square: n must be a whole number (got 25e-1; --as-window truncates it toward zero as the window does)."},
+        DomainCase{Row::ChiSquare, {"2.000", "1", "3"}, ""},
+        DomainCase{Row::NoncentralF, {"4", "10.5", "0"}, "Noncentral F: d2 must be a whole number (got 10.5; --as-window truncates it toward zero as the window does)."},
+        DomainCase{Row::Erlang, {"1e-300", "1", "3"}, "Erlang: m must be a whole number (got 1e-300; --as-window truncates it toward zero as the window does)."},
         DomainCase{Row::Binomial, {"-1", "0.5", "3"}, "Binomial: n must be at least 0 (got -1)."},
-        DomainCase{Row::Binomial, {"2147483647.9", "1", "3"}, ""},
+        DomainCase{Row::Binomial, {"2147483647", "1", "3"}, ""},
         DomainCase{Row::Binomial, {"2147483648", "0.5", "3"}, "Binomial: n must be at most 2147483647 (got 2147483648)."},
         DomainCase{Row::Binomial, {"10", "-0.1", "3"}, "Binomial: p must be at least 0 (got -0.1)."},
         DomainCase{Row::Binomial, {"10", "1.5", "3"}, "Binomial: p must be at most 1 (got 1.5)."},
         DomainCase{Row::Cauchy, {"-1e300", "1e-300", "3"}, ""},
         DomainCase{Row::Cauchy, {"0", "0", "3"}, "Cauchy: beta must be greater than 0 (got 0)."},
         DomainCase{Row::ChiSquare, {"1", "-1", "-1"}, ""},
-        DomainCase{Row::ChiSquare, {"0.99", "1", "3"}, "Chi-square: n must be at least 1 (got 0.99)."},
+        DomainCase{Row::ChiSquare, {"0", "1", "3"}, "Chi-square: n must be at least 1 (got 0)."},
         DomainCase{Row::ChiSquare, {"2147483647", "1", "3"}, ""},
         DomainCase{Row::ChiSquare, {"1e19", "1", "3"}, "Chi-square: n must be at most 2147483647 (got 1e19)."},
         DomainCase{Row::ContinuousUniform, {"1", "1.0000001", "3"}, ""},
         DomainCase{Row::ContinuousUniform, {"1", "1", "3"}, "Continuous Uniform: b must be greater than a (got 1; a is 1)."},
         DomainCase{Row::DiscreteUniform, {"1", "1", "3"}, ""},
-        DomainCase{Row::DiscreteUniform, {"0.5", "1", "3"}, "Discrete Uniform: n must be at least 1 (got 0.5)."},
+        DomainCase{Row::DiscreteUniform, {"0", "1", "3"}, "Discrete Uniform: n must be at least 1 (got 0)."},
         DomainCase{Row::DiscreteUniform, {"2147483647", "1", "3"}, ""},
         DomainCase{Row::DiscreteUniform, {"4294967297", "1", "3"}, "Discrete Uniform: n must be at most 2147483647 (got 4294967297)."},
         DomainCase{Row::Erlang, {"1", "1e-300", "3"}, ""},
@@ -110,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
         DomainCase{Row::Rayleigh, {"0", "1", "3"}, "Rayleigh: sigma must be greater than 0 (got 0)."},
         DomainCase{Row::StandardNormal, {"-1", "-1", "-1"}, ""},
         DomainCase{Row::StudentT, {"1", "1", "3"}, ""},
-        DomainCase{Row::StudentT, {"0.5", "1", "3"}, "Student's T: n must be at least 1 (got 0.5)."},
+        DomainCase{Row::StudentT, {"-0", "1", "3"}, "Student's T: n must be at least 1 (got -0)."},
         DomainCase{Row::StudentT, {"2147483647", "1", "3"}, ""},
         DomainCase{Row::StudentT, {"-2147483649", "1", "3"}, "Student's T: n must be at least 1 (got -2147483649)."},
         DomainCase{Row::Triangle, {"0", "1", "1e-300"}, ""},
@@ -157,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(Forms, DomainTextTest,
                                            DomainTextCase{Row::ChiSquare, 0, "1 <= n <= 2147483647"},
                                            DomainTextCase{Row::GaussNormal, 0, "any mean"}));
 
-// Parameters inside the row's domain: 1.5 past a lower bound, the middle of
+// Parameters inside the row's domain: 1.5 past a lower bound (2 for a count), the middle of
 // a bounded range, and 1, 2 and 1.5 where nothing bounds them (so that the
 // Triangle's mode lies between its ends).
 std::array<double, 3> Inside(Row row) {
@@ -167,7 +176,7 @@ std::array<double, 3> Inside(Row row) {
         const bool lower = param.lower.compare != Compare::None && param.lower.other < 0;
         const bool upper = param.upper.compare != Compare::None && param.upper.other < 0 && !param.count;
         if (lower && upper) p[i] = (param.lower.value + param.upper.value) / 2;
-        else if (lower) p[i] = param.lower.value + 1.5;
+        else if (lower) p[i] = param.lower.value + (param.count ? 2 : 1.5);
     }
     return p;
 }

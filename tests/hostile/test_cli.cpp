@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
     PelmoraGen, GoneReader,
     ::testing::Values(GoneReaderCase{"ClosedBeforeTheStart", {"-n", "1000000", "gamma", "2", "3"}, 0},
                       GoneReaderCase{"AfterTenBytes", {"-n", "1000000", "gamma", "2", "3"}, 10},
-                      GoneReaderCase{"AfterTheFirstBlock", {"-n", "10000000", "standard normal"}, 70000},
+                      GoneReaderCase{"AfterTheFirstBlock", {"-n", "10000000", "beta", "2", "3"}, 70000},
                       GoneReaderCase{"WithStats", {"--stats", "-n", "1000000", "poisson", "4"}, 10},
                       GoneReaderCase{"List", {"--list"}, 0},
                       GoneReaderCase{"Help", {"--help"}, 0}),
@@ -220,7 +220,7 @@ TEST(PelmoraGen, WithoutAWriterThreadSaysSoAndLeavesTheFile) {
     }
     const std::string path = folder / "values.txt";
     ASSERT_TRUE(hostile::WriteFile(path, "kept\n", 0666));
-    RunResult r = Exec({"-n", "3", "-o", path, "gamma"}, -1, RLIM_INFINITY, nullptr, [] {
+    RunResult r = Exec({"-n", "3", "-o", path, "gamma", "2"}, -1, RLIM_INFINITY, nullptr, [] {
         // Root is not held to the process limit: become "nobody" first.
         if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
             ::_exit(126);
@@ -234,6 +234,25 @@ TEST(PelmoraGen, WithoutAWriterThreadSaysSoAndLeavesTheFile) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "pelmora-gen: Cannot start the thread that writes the values. Resource temporarily unavailable.\n");
     EXPECT_EQ(hostile::ReadFile(path), "kept\n");
+}
+
+// --- Out of memory -----------------------------------------------------------
+
+// Under a limit on its address space, -j 256 cannot have the buffers of its
+// threads: one line says which, with status 1 (not "std::bad_alloc").
+TEST(PelmoraGen, OutOfMemoryIsOneLineSayingWhat) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space, which no such limit allows";
+#endif
+    int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(null, 0);
+    RunResult r = Exec({"-j", "256", "--seed", "1", "-n", "1e9", "beta", "2", "3"}, null, RLIM_INFINITY, nullptr, [] {
+        rlimit limit{64 << 20, 64 << 20};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(125);
+    });
+    ::close(null);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pelmora-gen: Not enough memory for the buffers of 256 threads (85 MiB); use fewer with -j.\n");
 }
 
 }  // namespace
