@@ -135,7 +135,7 @@ TEST(Formats, BinaryRefusesATerminal) {
     ASSERT_GE(terminal, 0);
     int err = ::memfd_create("err", 0);
     std::vector<std::string> args = {"--binary", "--seed", "1", "gamma"};
-    int status = cli::Run(args, terminal, err);
+    int status = pelmora::testing::RunInProcess(args, terminal, err);
     EXPECT_EQ(status, 2);
     EXPECT_EQ(pelmora::testing::ReadAll(err),
               "pelmora-gen: --binary does not write to a terminal; redirect the output or use -o FILE\n");

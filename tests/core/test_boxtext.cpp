@@ -43,4 +43,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "x' is not a valid floating point value."}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The period the box adds: only after a last character that sorts after "."
+// in character-code order, a character beyond ASCII included.
+TEST(ErrorBoxText, AddsAPeriodAfterWhatSortsAfterIt) {
+    const struct { std::string message, shown; } cases[] = {
+        {"a/", "a/."}, {"a.", "a."}, {"a-", "a-"}, {"x " + kA, "x " + kA + "."}, {"", ""}};
+    for (const auto& c : cases) EXPECT_EQ(pelmora::ErrorBoxText(c.message), c.shown) << c.message;
+}
+
 }  // namespace
