@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -135,6 +137,27 @@ std::string CommandLine(const std::vector<std::string>& args) {
     std::string line = "pelmora-gen";
     for (const std::string& a : args) line += " " + a;
     return line;
+}
+
+namespace {
+constexpr off_t kOutputBound = off_t{16} << 20;
+}
+
+int BoundedOutputFile() {
+    // Sized to the bound (sparse: nothing is stored) and sealed against growing.
+    int fd = ::memfd_create("out", MFD_ALLOW_SEALING);
+    if (fd < 0 || ::ftruncate(fd, kOutputBound) != 0 || ::fcntl(fd, F_ADD_SEALS, F_SEAL_GROW) != 0)
+        ADD_FAILURE() << "no bounded output file";
+    return fd;
+}
+
+std::string WrittenTo(int fd, const std::string& what) {
+    const off_t written = ::lseek(fd, 0, SEEK_CUR);
+    std::string text(static_cast<std::size_t>(std::max<off_t>(written, 0)), '\0');
+    if (::pread(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) ADD_FAILURE() << "unread output";
+    if (written + 65536 >= kOutputBound)
+        ADD_FAILURE() << what << " wrote " << kOutputBound << " bytes, more than any test asks for, and was stopped there";
+    return text;
 }
 
 Deadline::Deadline(std::string what, double seconds) {

@@ -2,7 +2,8 @@
 // Deadlines for the tests that run a child process or threads: a test that
 // hangs fails within seconds and says what was still running, instead of
 // waiting for ctest's limit. One watchdog thread serves every deadline of the
-// test program.
+// test program. And a bound on what a run writes to memory, so that one
+// that would write without end fails at once.
 
 #include <sys/types.h>
 
@@ -21,6 +22,13 @@ inline constexpr double kRunSeconds = 10;
 
 // "pelmora-gen ARG ...", for the message of a deadline.
 std::string CommandLine(const std::vector<std::string>& args);
+
+// An anonymous file for a run's output that cannot grow beyond 16 MiB,
+// more than any test asks for: writes beyond fail with EPERM.
+int BoundedOutputFile();
+// What was written to `fd` (from its start to its position); a test failure
+// naming `what` when it reached the bound.
+std::string WrittenTo(int fd, const std::string& what);
 
 // Work in this process (threads that may deadlock): if the object still
 // lives `seconds` after it was made, the program writes which test was

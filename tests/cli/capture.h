@@ -5,8 +5,6 @@
 // bound: a run that would write without end fails at once instead of
 // filling the memory.
 
-#include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -42,26 +40,15 @@ inline int RunInProcess(const std::vector<std::string>& args, int outFd, int err
     return cli::Run(args, outFd, errFd);
 }
 
-// More than any test asks for; writes beyond it fail with EPERM.
-inline constexpr off_t kOutputBound = off_t{64} << 20;
-
 inline Outcome RunTool(const std::vector<std::string>& args) {
-    // The output file is sized to the bound and sealed against growing; its
-    // write position is the length written.
-    int out = ::memfd_create("out", MFD_ALLOW_SEALING);
+    int out = BoundedOutputFile();
     int err = ::memfd_create("err", 0);
-    if (::ftruncate(out, kOutputBound) != 0 || ::fcntl(out, F_ADD_SEALS, F_SEAL_GROW) != 0) ADD_FAILURE() << "no bound";
     Outcome o;
     o.status = RunInProcess(args, out, err);
-    const off_t written = ::lseek(out, 0, SEEK_CUR);
-    o.out.resize(static_cast<std::size_t>(written));
-    if (::pread(out, o.out.data(), o.out.size(), 0) != written) ADD_FAILURE() << "output not read back";
+    o.out = WrittenTo(out, CommandLine(args));
     o.err = ReadAll(err);
     ::close(out);
     ::close(err);
-    if (written + 65536 >= kOutputBound)
-        ADD_FAILURE() << CommandLine(args) << " wrote " << kOutputBound << " bytes, more than any test asks for, "
-                      << "and was stopped there";
     return o;
 }
 
