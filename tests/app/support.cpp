@@ -17,6 +17,19 @@ namespace testing_app {
 
 QSize PictureSize(int row) { return QSize(40 + 3 * row, 16 + row); }
 
+namespace {
+
+// An error box that no ErrorCapture expects fails the test at once: the real
+// box would wait, modal, for a click that never comes.
+void UnexpectedErrorBox(const QString& caption, const QString& text) {
+    qFatal("an error box nobody expected: \"%s\" (caption \"%s\")", qPrintable(text), qPrintable(caption));
+}
+
+// In place from the start of every program that links this file.
+[[maybe_unused]] const bool kGuarded = (pelmora::app::SetErrorBox(UnexpectedErrorBox), true);
+
+}  // namespace
+
 ErrorCapture::ErrorCapture() {
     pelmora::app::SetErrorBox([this](const QString& caption, const QString& text) {
         captions << caption;
@@ -24,7 +37,7 @@ ErrorCapture::ErrorCapture() {
     });
 }
 
-ErrorCapture::~ErrorCapture() { pelmora::app::SetErrorBox(nullptr); }
+ErrorCapture::~ErrorCapture() { pelmora::app::SetErrorBox(UnexpectedErrorBox); }
 
 namespace {
 

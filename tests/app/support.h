@@ -32,7 +32,8 @@ using pelmora::Row;
 // so Image2's size tells which one was loaded.
 QSize PictureSize(int row);
 
-// Collects what reaches the error box instead of showing it.
+// Collects what reaches the error box instead of showing it. Without one, an
+// error box fails the test at once (it would wait for a click).
 class ErrorCapture {
 public:
     ErrorCapture();

@@ -185,6 +185,24 @@ private Q_SLOTS:
         QCOMPARE(lines, ToQt(std::vector<std::string>(core.begin(), core.begin() + qsizetype(fit))));
     }
 
+    // Lines of "12" take four characters with their breaks: 16384 of them fill
+    // the pane exactly, and the next one is refused.
+    void paneFilledExactly() {
+        ErrorCapture errors;
+        Window w(folder);
+        TForm1& f = *w.form1;
+        ClickRow(f, Row::ContinuousUniform);
+        SetFields(f, QStringLiteral("16384"), QStringLiteral("12"), QStringLiteral("12"), QStringLiteral("3"));
+        Generate(f);
+        QCOMPARE(errors.texts, QStringList());
+        QCOMPARE(PaneLines(f).size(), 16384);
+        f.LabeledEdit2->setText(QStringLiteral("16385"));
+        Generate(f);
+        QCOMPARE(errors.texts, QStringList{QStringLiteral("RichEdit line insertion error.")});
+        QCOMPARE(PaneLines(f).size(), 16384);
+        QCOMPARE(PaneLines(f).last(), QStringLiteral("12"));
+    }
+
     void paneCapacityBoundary() {
         using pelmora::app::PaneLines;
         PaneLines pane;

@@ -225,6 +225,8 @@ private Q_SLOTS:
         QTest::newRow("blanks and signs skipped") << QStringList{"Ab", "- a+B c"} << QStringList{"&Ab", "- a+&B c"};
         QTest::newRow("none free") << QStringList{"Ab", "ba", "AB"} << QStringList{"&Ab", "&ba", "AB"};
         QTest::newRow("ampersand doubled") << QStringList{"R&D"} << QStringList{"&R&&D"};
+        QTest::newRow("every rule at once") << QStringList{"a&b", "Ba", "B-A 1", "AB", "\u00dcber"}
+                                            << QStringList{"&a&&b", "&Ba", "B-A &1", "AB", "\u00dcb&er"};
     }
     void acceleratorRule() {
         QFETCH(QStringList, captions);

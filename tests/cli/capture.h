@@ -1,6 +1,9 @@
 #pragma once
 // Runs pelmora-gen in-process with its output and error streams captured in
 // anonymous memory files, so a test sees exactly the bytes a user would.
+// Every run has a deadline (its threads may deadlock), and the output a
+// bound: a run that would write without end fails at once instead of
+// filling the memory.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "cli/gen.h"
+#include "tests/deadline.h"
 
 namespace pelmora::testing {
 
@@ -30,12 +34,18 @@ inline std::string ReadAll(int fd) {
     return text;
 }
 
+// cli::Run within the usual deadline of a run.
+inline int RunInProcess(const std::vector<std::string>& args, int outFd, int errFd) {
+    Deadline deadline(CommandLine(args) + " (in this process)");
+    return cli::Run(args, outFd, errFd);
+}
+
 inline Outcome RunTool(const std::vector<std::string>& args) {
-    int out = ::memfd_create("out", 0);
+    int out = BoundedOutputFile();
     int err = ::memfd_create("err", 0);
     Outcome o;
-    o.status = cli::Run(args, out, err);
-    o.out = ReadAll(out);
+    o.status = RunInProcess(args, out, err);
+    o.out = WrittenTo(out, CommandLine(args));
     o.err = ReadAll(err);
     ::close(out);
     ::close(err);

@@ -1,11 +1,15 @@
 // The built pelmora-gen executable, end to end: a fresh process each time, so
 // these see what a user sees, including the start-up state of the source,
-// redirections, a full device and a reader that goes away.
+// redirections, a full device, a reader that goes away and Ctrl-C. Every
+// child has a deadline (tests/deadline.h).
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,10 +17,17 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/deadline.h"
+
 namespace {
+
+using pelmora::testing::CommandLine;
+using pelmora::testing::WatchedChild;
 
 const char* const kBinary = PELMORA_GEN;
 
@@ -40,6 +51,13 @@ int StatusOf(int wstatus) {
     return -1;
 }
 
+// In the child before it starts the executable: no file it writes may grow
+// beyond 16 MiB, so that a run that would write without end fails at once.
+void LimitFileSize() {
+    const rlimit limit{16 << 20, 16 << 20};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
 // The executable's argument vector for execv: its name, `args`, nullptr.
 std::vector<char*> ArgvOf(const std::vector<std::string>& args) {
     std::vector<char*> argv;
@@ -51,32 +69,45 @@ std::vector<char*> ArgvOf(const std::vector<std::string>& args) {
 
 // Runs the executable with `args`; its output goes to `outFd` when given.
 Outcome Exec(const std::vector<std::string>& args, int outFd = -1) {
-    int out = ::memfd_create("out", 0);
+    int out = pelmora::testing::BoundedOutputFile();
     int err = ::memfd_create("err", 0);
     std::vector<char*> argv = ArgvOf(args);
     pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(outFd >= 0 ? outFd : out, 1);
         ::dup2(err, 2);
+        LimitFileSize();
         ::execv(kBinary, argv.data());
         ::_exit(127);
     }
-    int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
-    Outcome o{StatusOf(wstatus), ReadAll(out), ReadAll(err)};
+    const int wstatus = WatchedChild(pid, CommandLine(args)).Wait();
+    Outcome o{StatusOf(wstatus), pelmora::testing::WrittenTo(out, CommandLine(args)), ReadAll(err)};
     ::close(out);
     ::close(err);
     return o;
 }
 
-// Runs a bash command line in which $GEN is the executable; returns what it prints.
+// Runs a bash command line in which $GEN is the executable; returns what it
+// prints. Bash leads a process group of its own, so that the deadline ends
+// its pipelines too.
 std::string Shell(const std::string& script) {
-    std::string command = "GEN='" + std::string(kBinary) + "' bash -c '" + script + "'";
-    FILE* p = ::popen(command.c_str(), "r");
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) text.append(buffer, n);
-    ::pclose(p);
+    const std::string gen = std::string("GEN=") + kBinary;
+    std::vector<char*> envp;
+    for (char** e = environ; *e != nullptr; ++e) envp.push_back(*e);
+    envp.push_back(const_cast<char*>(gen.c_str()));
+    envp.push_back(nullptr);
+    int out = ::memfd_create("out", 0);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        ::dup2(out, 1);
+        ::execle("/bin/bash", "bash", "-c", script.c_str(), nullptr, envp.data());
+        ::_exit(127);
+    }
+    ::setpgid(pid, pid);
+    WatchedChild(pid, "bash -c '" + script + "'").Wait();
+    std::string text = ReadAll(out);
+    ::close(out);
     return text;
 }
 
@@ -181,6 +212,7 @@ pid_t Spawn(const std::vector<std::string>& args, int outFd) {
         ::dup2(outFd, 1);
         int null = ::open("/dev/null", O_WRONLY);
         ::dup2(null, 2);
+        LimitFileSize();
         ::execv(kBinary, argv.data());
         ::_exit(127);
     }
@@ -188,7 +220,7 @@ pid_t Spawn(const std::vector<std::string>& args, int outFd) {
 }
 
 // A run stopped by a signal mid-stream: status 128 + the signal, and what it
-// wrote is exactly the first lines of the same seeded run, each one whole.
+// wrote is exactly the first values of the same seeded run, in whole lines.
 // The signal goes out only once output has been seen, so it always lands
 // mid-stream (the run would take years to finish).
 struct StopCase {
@@ -196,27 +228,42 @@ struct StopCase {
     int status;
     bool toFile;
     const char* threads = "1";  // more draw a reseeding row in parts
+    bool shard = false;         // a shard of lines of a million values, stopped mid-line
 };
+
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << "signal " << c.signal << (c.toFile ? " to a file" : " to a pipe") << " -j " << c.threads
+        << (c.shard ? " shard" : "");
+}
+
+std::vector<std::string> ArgsOf(const StopCase& c) {
+    if (c.shard)
+        return {"-j", c.threads, "--seed", "31", "-n", "1e15", "--shard", "0/2", "--columns", "1000000", "exponential", "2"};
+    if (std::string(c.threads) != "1") return {"-j", c.threads, "--seed", "31", "-n", "1e15", "exponential", "2"};
+    return {"-j", c.threads, "--seed", "31", "-n", "1e15", "gamma", "2", "3"};
+}
 
 class StopTest : public ::testing::TestWithParam<StopCase> {};
 
 TEST_P(StopTest, LeavesOnlyWholeLines) {
     const StopCase& c = GetParam();
-    std::vector<std::string> args = {"-j", c.threads, "--seed", "31", "-n", "1e15", "gamma", "2", "3"};
-    if (std::string(c.threads) != "1") args = {"-j", c.threads, "--seed", "31", "-n", "1e15", "exponential", "2"};
+    const std::vector<std::string> args = ArgsOf(c);
     std::string written;
     int wstatus = 0;
+    bool timedOut = false;
     if (c.toFile) {
         std::string path = ::testing::TempDir() + "pelmora-stop-" + std::to_string(::getpid());
         std::vector<std::string> withFile = args;
         withFile.insert(withFile.begin(), {"-o", path});
         int null = ::open("/dev/null", O_WRONLY);
-        pid_t pid = Spawn(withFile, null);
+        const pid_t pid = Spawn(withFile, null);
+        WatchedChild child(pid, CommandLine(withFile));
         ::close(null);
         struct stat st {};
-        while (::stat(path.c_str(), &st) != 0 || st.st_size < 200000) ::usleep(1000);
+        while (child.Running() && (::stat(path.c_str(), &st) != 0 || st.st_size < 200000)) ::usleep(1000);
         ::kill(pid, c.signal);
-        ::waitpid(pid, &wstatus, 0);
+        wstatus = child.Wait();
+        timedOut = child.TimedOut();
         int fd = ::open(path.c_str(), O_RDONLY);
         written = ReadAll(fd);
         ::close(fd);
@@ -224,7 +271,8 @@ TEST_P(StopTest, LeavesOnlyWholeLines) {
     } else {
         int pipeFds[2];
         ASSERT_EQ(::pipe(pipeFds), 0);
-        pid_t pid = Spawn(args, pipeFds[1]);
+        const pid_t pid = Spawn(args, pipeFds[1]);
+        WatchedChild child(pid, CommandLine(args));
         ::close(pipeFds[1]);
         char buffer[65536];
         bool signalled = false;
@@ -236,22 +284,80 @@ TEST_P(StopTest, LeavesOnlyWholeLines) {
             }
         }
         ::close(pipeFds[0]);
-        ::waitpid(pid, &wstatus, 0);
+        wstatus = child.Wait();
+        timedOut = child.TimedOut();
     }
+    if (timedOut) return;  // failed already; what it wrote is no news
     EXPECT_TRUE(WIFEXITED(wstatus)) << "ended by the signal itself, not by the tool";
     EXPECT_EQ(StatusOf(wstatus), c.status);
     ASSERT_FALSE(written.empty());
-    ASSERT_EQ(written.back(), '\n');
-    std::size_t lines = 0;
-    for (char ch : written) lines += ch == '\n';
+    ASSERT_EQ(written.back(), '\n') << "the last line is cut short";
+    std::size_t values = 0;
+    for (char ch : written) values += ch == '\n' || ch == '\t';
     std::vector<std::string> whole = args;
-    whole[5] = std::to_string(lines);
-    EXPECT_EQ(written, Exec(whole).out) << lines << " lines";
+    whole[5] = std::to_string(values);
+    if (c.shard) whole.erase(whole.begin() + 6, whole.begin() + 8);  // shard 0 starts the run
+    EXPECT_EQ(written, Exec(whole).out) << values << " values";
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, StopTest,
                          ::testing::Values(StopCase{SIGINT, 130, false}, StopCase{SIGTERM, 143, false},
                                            StopCase{SIGINT, 130, true}, StopCase{SIGTERM, 143, true},
-                                           StopCase{SIGINT, 130, false, "4"}, StopCase{SIGTERM, 143, true, "4"}));
+                                           StopCase{SIGINT, 130, false, "4"}, StopCase{SIGTERM, 143, true, "4"},
+                                           StopCase{SIGINT, 130, false, "1", true}));
+
+// Whether `signal` waits, not yet delivered, for the process `pid`.
+bool Pending(pid_t pid, int signal) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("ShdPnd:", 0) == 0 || line.rfind("SigPnd:", 0) == 0) {
+            if ((std::strtoull(line.c_str() + 7, nullptr, 16) >> (signal - 1)) & 1) return true;
+        }
+    }
+    return false;
+}
+
+// Whether every thread of the process `pid` sleeps.
+bool Asleep(pid_t pid) {
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = ::opendir(tasks.c_str());
+    if (dir == nullptr) return false;
+    bool asleep = true;
+    while (dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] == '.') continue;
+        std::ifstream stat(tasks + "/" + e->d_name + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const std::size_t paren = text.rfind(')');
+        if (paren == std::string::npos || paren + 2 >= text.size() || text[paren + 2] != 'S') asleep = false;
+    }
+    ::closedir(dir);
+    return asleep;
+}
+
+// A run stuck writing to a pipe that nobody reads cannot stop at the first
+// Ctrl-C, which waits for the write; the second ends it at once, as if the
+// tool had not caught the signal.
+TEST(Binary, ASecondInterruptEndsARunStuckOnAFullPipe) {
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const std::vector<std::string> args = {"-j", "1", "--seed", "5", "-n", "1e15", "exponential", "2"};
+    const pid_t pid = Spawn(args, pipeFds[1]);
+    WatchedChild child(pid, CommandLine(args) + " > a pipe nobody reads, after two SIGINTs", 5);
+    ::close(pipeFds[1]);
+    // Stuck: the pipe holds what it can, and every thread of the run sleeps,
+    // twice in a row.
+    int queued = 0, before = -1;
+    while (child.Running() && !(::ioctl(pipeFds[0], FIONREAD, &queued) == 0 && queued > 0 && queued == before &&
+                                Asleep(pid))) {
+        before = queued;
+        ::usleep(20000);
+    }
+    ::kill(pid, SIGINT);
+    while (child.Running() && Pending(pid, SIGINT)) ::usleep(1000);  // the first one delivered
+    ::kill(pid, SIGINT);
+    const int wstatus = child.Wait();
+    ::close(pipeFds[0]);
+    EXPECT_TRUE(WIFSIGNALED(wstatus) && WTERMSIG(wstatus) == SIGINT) << "status " << StatusOf(wstatus);
+}
 
 }  // namespace

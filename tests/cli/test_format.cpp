@@ -136,7 +136,7 @@ TEST(Formats, BinaryAndNpyRefuseATerminal) {
     for (const char* option : {"--binary", "--npy"}) {
         int err = ::memfd_create("err", 0);
         std::vector<std::string> args = {option, "--seed", "1", "gamma", "2"};
-        int status = cli::Run(args, terminal, err);
+        int status = pelmora::testing::RunInProcess(args, terminal, err);
         EXPECT_EQ(status, 2);
         EXPECT_EQ(pelmora::testing::ReadAll(err),
                   std::string(option) == "--binary"

@@ -360,6 +360,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"-n", "3.5", "gamma"}, "-n: '3.5' is not a whole number of values."},
         UsageCase{{"gamma", "--count", "-5"}, "--count: '-5' is not a whole number of values."},
         UsageCase{{"--count=", "gamma"}, "--count: '' is not a whole number of values."},
+        UsageCase{{"--count=9.223372036854775808e18", "gamma"},
+                  "--count: '9.223372036854775808e18' is not a whole number of values."},  // 2^63
         UsageCase{{"gamma", "--count"}, "option --count needs a value"},
         UsageCase{{"gamma", "--output"}, "option --output needs a value"},
         UsageCase{{"gamma", "--output="}, "option --output needs a file name"},

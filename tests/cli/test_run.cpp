@@ -597,7 +597,7 @@ TEST(OutputFile, AFullDeviceIsAFailure) {
 Outcome RunToolOn(int outFd, const std::vector<std::string>& args) {
     int err = ::memfd_create("err", 0);
     Outcome o;
-    o.status = Run(args, outFd, err);
+    o.status = pelmora::testing::RunInProcess(args, outFd, err);
     o.err = pelmora::testing::ReadAll(err);
     ::close(err);
     return o;
@@ -649,7 +649,7 @@ TEST(Stats, LostOnAFullOrClosedErrorStreamFailTheRun) {
         ASSERT_EQ(::ftruncate(out, 0), 0);
         ::lseek(out, 0, SEEK_SET);
         std::vector<std::string> args = {"--stats", "-n", "2", "gamma", "2"};
-        EXPECT_EQ(cli::Run(args, out, err), kExitFailure) << err;
+        EXPECT_EQ(pelmora::testing::RunInProcess(args, out, err), kExitFailure) << err;
         EXPECT_EQ(Lines(pelmora::testing::ReadAll(out)).size(), 2u);
     }
     ::close(out);

@@ -58,4 +58,12 @@ INSTANTIATE_TEST_SUITE_P(
                 std::string("'x' ") + std::string(96, 'y') + kCut + "304" + kCutEnd + std::string(100, 'y')}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The period the box adds: only after a last character that sorts after "."
+// in character-code order, a character beyond ASCII included.
+TEST(ErrorBoxText, AddsAPeriodAfterWhatSortsAfterIt) {
+    const struct { std::string message, shown; } cases[] = {
+        {"a/", "a/."}, {"a.", "a."}, {"a-", "a-"}, {"x " + kA, "x " + kA + "."}, {"", ""}};
+    for (const auto& c : cases) EXPECT_EQ(pelmora::ErrorBoxText(c.message), c.shown) << c.message;
+}
+
 }  // namespace

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <charconv>
 #include <random>
+#include <sstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -29,6 +31,8 @@ namespace {
 
 using namespace std::string_literals;
 using pelmora::testing::ReferenceFormat;
+using pelmora::testing::ReferenceLayout;
+using pelmora::testing::RoundHalfUp;
 
 // ---------------------------------------------------------------------------
 // Text to real
@@ -470,6 +474,98 @@ TEST(FormatGeneral, SmallDenormalsReadBackExactly) {
         double x = FromBits(rng() >> (24 + rng() % 40));
         ASSERT_EQ(static_cast<double>(TextToReal(FormatGeneral(x))), x) << std::hexfloat << x;
     }
+}
+
+// ---------------------------------------------------------------------------
+// The format against the standard library, over two million doubles.
+// std::to_chars rounds |x| correctly to 18 significant digits, ties to even;
+// those digits rounded half up to 15 and laid out must be FormatGeneral's
+// text. (The format rounds the
+// exact value half up to 18 digits. The two roundings differ only on an
+// exact tie at digit 19 after an even digit 18, and then digits 16 to 18
+// cannot be 499 against 500, so the 15 digits agree.)
+
+// The significant digits of |x| as std::to_chars writes them with
+// `precision` digits after the first, and E with |x| = 0.d1d2... x 10^E.
+// From 766 on the digits are exact: a double has at most 767.
+std::string LibraryDigits(double x, int precision, int& E) {
+    char buf[1000];
+    const auto end = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific, precision).ptr;
+    *end = '\0';
+    E = std::atoi(std::strchr(buf, 'e') + 1) + 1;  // d.ddd...e+XX
+    std::string digits(1, buf[0]);
+    digits.append(buf + 2, static_cast<std::size_t>(precision));
+    return digits;
+}
+
+std::string LibraryFormat(double x) {
+    if (x == 0) return "0";
+    int E = 0;
+    const std::string digits18 = LibraryDigits(x, 17, E);
+    return ReferenceLayout(x < 0, digits18, E, ".");
+}
+
+// Which of two differing texts is right, and why: the exact value rounded
+// the format's way, half up to 18 digits and then to 15.
+std::string Verdict(double x, const std::string& format, const std::string& library) {
+    int E = 0;
+    const std::string exact = LibraryDigits(x, 766, E);
+    int E18 = E;
+    const std::string digits18 = RoundHalfUp(exact, 18, E18);
+    const std::string right = ReferenceLayout(x < 0, digits18, E18, ".");
+    std::ostringstream os;
+    os << std::hexfloat << x << ": FormatGeneral writes " << format << ", std::to_chars's 18 digits give " << library
+       << ". The exact value is 0." << exact.substr(0, 25) << "... x 10^" << E << ", digits 16 to 19 being "
+       << exact.substr(15, 4) << "; half up to 18 digits it is " << digits18 << ", and half up to 15 " << right << ": "
+       << (right == format    ? "FormatGeneral is right (to_chars rounds ties to even, the format half up)"
+           : right == library ? "the library is right: FormatGeneral's digits or rounding are wrong"
+                              : "neither is right");
+    return os.str();
+}
+
+// A double that is m / 2^k exactly with m * 5^k of 19 digits: its decimal
+// expansion has 19 significant digits and ends in 5, a tie at digit 19.
+double TieAtDigit19(uint64_t m) {
+    m |= 1;
+    unsigned __int128 v = m;
+    int k = 0;
+    while (v < static_cast<unsigned __int128>(1000000000000000000ull)) {  // 10^18: fewer than 19 digits
+        v *= 5;
+        ++k;
+    }
+    return std::ldexp(static_cast<double>(m), -k);  // v may have 20 digits: then no tie, still a case
+}
+
+TEST(FormatGeneral, AgreesWithTheStandardLibraryRoundedTheSameWay) {
+    std::mt19937_64 rng(31);
+    std::uniform_real_distribution<double> unit(0, 1);
+    const char* tails[] = {"4995", "4994", "4999", "5000", "49949", "49950", "4995000000001"};
+    int differences = 0;
+    auto check = [&](double x) {
+        if (!std::isfinite(x)) return;
+        char buf[kFormatMax + 8];
+        const std::string format(buf, FormatGeneral(x, buf));
+        const std::string library = LibraryFormat(x);
+        if (format != library && ++differences <= 10) ADD_FAILURE() << Verdict(x, format, library);
+    };
+    for (int i = 0; i < 600000; ++i) {
+        check(FromBits(rng()));  // every exponent, in equal measure
+        check(unit(rng) * std::pow(10.0, static_cast<int>(rng() % 40) - 20));  // values as the rows draw them
+        check(TieAtDigit19(rng() >> (11 + rng() % 40)));
+        if (i % 4 == 0) {
+            // Digits 16 to 19 near 4995: rounding to 18 digits first decides the text.
+            std::string t = std::to_string(1 + rng() % 9) + ".";
+            for (int j = 0; j < 14; ++j) t += static_cast<char>('0' + rng() % 10);
+            t += tails[rng() % std::size(tails)];
+            t += 'e';
+            t += std::to_string(static_cast<int>(rng() % 630) - 310);
+            const double x = std::strtod(t.c_str(), nullptr);
+            check(x);
+            check(std::nextafter(x, 0.0));
+            check(std::nextafter(x, INFINITY));
+        }
+    }
+    EXPECT_EQ(differences, 0);
 }
 
 }  // namespace

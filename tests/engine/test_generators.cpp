@@ -242,6 +242,8 @@ TEST(Continuous, TriangleExactValues) {
         {"UpperBranchUnitInterval", 0, 1, 0.3, 18, 0x1.56dad9c2aa1c5p-2},
         // c U extended; in double it is 1.8034736002639713
         {"LowerBranch", 0, 10, 2, 25, 0x1.cdb0722455485p+0},
+        // y extended into (b - a) y + a; y stored as a double gives 3.0315358312075409
+        {"YKeptExtended", 1, 4, 1.75, 3, 0x1.84095db9d822dp+1},  // 3.0315358312075404
     };
     for (const auto& c : cases) {
         UniformSeed = 0;
@@ -359,6 +361,16 @@ TEST(Discrete, PoissonEdges) {
         EXPECT_NEAR(v, lambda, 10 * std::sqrt(lambda)) << lambda;
     }
     EXPECT_EQ(FaultOf([] { DrawPoisson(1e10); }), kIntegerOverflow);
+}
+
+// The loop goes on while the product equals e^-lambda: for lambda = ln 2
+// (as a double, e^-lambda is 0.5 exactly once stored) a first uniform of
+// exactly 0.5 is not yet below it, and a second one is needed.
+TEST(Discrete, PoissonProductEqualToTheBoundGoesOn) {
+    const uint32_t start = SeedBefore(0x80000000u);  // U = 0.5
+    UniformSeed = start;
+    EXPECT_EQ(DrawPoisson(std::log(2.0)), 1);
+    EXPECT_EQ(StepsBetween(start, State()), 2);
 }
 
 // ---------------------------------------------------------------------------

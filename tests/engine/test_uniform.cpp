@@ -6,6 +6,7 @@
 
 #include "engine/engine.h"
 #include "fake_clock.h"
+#include "tests/deadline.h"
 
 namespace pelmora {
 namespace {
@@ -115,6 +116,7 @@ TEST(Threads, IndexGoesBitReversedIntoTheTopOfTheCount) {
         {3, 3ull << 62},
         {0x80000000u, 1ull << 32},
     };
+    pelmora::testing::Deadline deadline("a thread setting its index");
     std::thread([&] {
         for (const auto& c : cases) {
             SetThreadIndex(c.index);
@@ -145,6 +147,7 @@ TEST(Threads, SameCounterNeverGivesTwoThreadsTheSameReading) {
     std::vector<SharedCounterClock> clocks(kThreads);
     std::vector<std::vector<uint32_t>> states(kThreads);
     UniformSeed = 77;
+    pelmora::testing::Deadline deadline("eight threads reseeding from their clocks");
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t, &clocks, &states] {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "tests/deadline.h"
 
 namespace hostile {
 
@@ -120,7 +121,8 @@ struct ChildResult {
 // Runs `code` in a child process, optionally with a file size limit
 // (signals left as they are) and, when we are root, as the user "nobody"
 // (uid and gid 65534), so that permission bits apply. The child's result
-// text travels back through a pipe.
+// text travels back through a pipe; a child that outlives the usual deadline
+// is killed and fails the test.
 inline ChildResult RunInChild(const std::function<std::string()>& code, bool asOrdinaryUser,
                               rlim_t fileSizeLimit = RLIM_INFINITY) {
     int fds[2];
@@ -142,12 +144,12 @@ inline ChildResult RunInChild(const std::function<std::string()>& code, bool asO
         ::_exit(0);
     }
     ::close(fds[1]);
+    pelmora::testing::WatchedChild child(pid, "a child process running test code");
     std::string text;
     char buf[4096];
     for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
     ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    const int status = child.Wait();
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     if (text.rfind("ran:", 0) == 0) {
         result.ran = true;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "hostile.h"
+#include "tests/deadline.h"
 
 namespace {
 
@@ -68,9 +69,9 @@ RunResult Exec(const std::vector<std::string>& args, int out, rlim_t fileSizeLim
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
+    pelmora::testing::WatchedChild child(pid, pelmora::testing::CommandLine(args));
     if (whileRunning) whileRunning();
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    const int status = child.Wait();
     RunResult r;
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     r.err = ReadBack(err);

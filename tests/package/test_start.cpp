@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/deadline.h"
+
 namespace {
 
 const char* const kBinary = PELMORA;
@@ -69,8 +71,7 @@ TEST_P(Start, SaysWhatItCanDo) {
         ::execve(kBinary, argv.data(), envp.data());
         ::_exit(127);
     }
-    int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
+    const int wstatus = pelmora::testing::WatchedChild(pid, std::string("pelmora, case ") + c.name).Wait();
     ASSERT_TRUE(WIFEXITED(wstatus)) << "ended by signal " << WTERMSIG(wstatus);
     EXPECT_EQ(WEXITSTATUS(wstatus), c.status);
     if (!c.fullOutput) {
