@@ -4,7 +4,7 @@ JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
 .PHONY: all deps configure build test run run-deps run-build deb bench quality screenshot asan fuzz fuzz-build fuzz-ci memcheck clean format
-.PHONY: deb-check
+.PHONY: deb-check cluster-check
 
 all: build
 
@@ -84,6 +84,13 @@ memcheck: deps
 deb-check:
 	@scripts/install-deps test
 	scripts/check-package build-deb-check
+
+# Needs root: a one-node Slurm cluster (munged, slurmctld, slurmd) and a Dask
+# LocalCluster run the shard scripts, checked against one process.
+cluster-check:
+	@if [ "$$(id -u)" != 0 ]; then echo "cluster-check: needs root (installs Slurm, starts munged, slurmctld and slurmd); run it as root"; exit 1; fi
+	@$(MAKE) --no-print-directory build
+	scripts/cluster-check $(BUILD)
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz build-memcheck build-deb build-deb-check
