@@ -4,6 +4,7 @@ JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
 .PHONY: all deps configure build test run run-deps run-build deb bench quality screenshot asan fuzz fuzz-build fuzz-ci memcheck clean format
+.PHONY: deb-check cluster-check
 
 all: build
 
@@ -31,14 +32,12 @@ run-build: run-deps
 run: run-build
 	@exec $(BUILD)/app/pelmora
 
-# A Debian package (build-deb/pelmora_VERSION_amd64.deb), from a build of
-# its own that installs under /usr.
+# The two Debian packages, build-deb/pelmora-gen_VERSION_ARCH.deb and
+# build-deb/pelmora_VERSION_ARCH.deb, from a build of their own: flags from
+# dpkg-buildflags, file dates from the last commit (scripts/build-deb).
 deb:
 	@scripts/install-deps deb
-	@cmake -S . -B build-deb $(CMAKE_FLAGS) -DCMAKE_INSTALL_PREFIX=/usr -DPELMORA_TESTS=OFF -DPELMORA_BENCH=OFF >/dev/null
-	@cmake --build build-deb -j $(JOBS)
-	@cd build-deb && cpack -G DEB
-	@ls -l build-deb/pelmora_*.deb
+	@JOBS=$(JOBS) scripts/build-deb build-deb
 
 # clang-format over the C++ sources, in place (.clang-format holds the style).
 format:
@@ -80,8 +79,21 @@ fuzz-ci: fuzz-build
 memcheck: deps
 	scripts/memcheck
 
+# The packages of the last commit built twice and compared byte for byte,
+# then lintian and hardening-check on them (scripts/check-package).
+deb-check:
+	@scripts/install-deps test
+	scripts/check-package build-deb-check
+
+# Needs root: a one-node Slurm cluster (munged, slurmctld, slurmd) and a Dask
+# LocalCluster run the shard scripts, checked against one process.
+cluster-check:
+	@if [ "$$(id -u)" != 0 ]; then echo "cluster-check: needs root (installs Slurm, starts munged, slurmctld and slurmd); run it as root"; exit 1; fi
+	@$(MAKE) --no-print-directory build
+	scripts/cluster-check $(BUILD)
+
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz build-memcheck build-deb
+	rm -rf $(BUILD) build-asan build-fuzz build-memcheck build-deb build-deb-check
 
 # --- Other CPUs: the software extended engine -------------------------------
 # `make soft`: the engine with Extended in software (PELMORA_SOFT_EXTENDED)
