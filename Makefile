@@ -87,7 +87,7 @@ clean:
 # `make soft`: the engine with Extended in software (PELMORA_SOFT_EXTENDED)
 # on this machine, in build-soft/, and the whole suite over it.
 # `make arm64`: the engine, core, pelmora-gen and their tests cross-built for
-# arm64 (g++-aarch64-linux-gnu, Debian's arm64 libacl) in build-arm64/ and
+# arm64 (g++-aarch64-linux-gnu, Debian's arm64 libacl and MPFR) in build-arm64/ and
 # run under qemu-aarch64; the tests that start pelmora-gen start a host
 # script that runs it under qemu. Left out there: the two hostile tests that
 # limit the threads or the address space of the child, since the limit binds
@@ -98,7 +98,7 @@ clean:
 # printed lines counted (scripts/compare-engines).
 .PHONY: soft soft-build arm64 arm64-build compare-engines
 SOFT_FLAGS  = $(CMAKE_FLAGS) -DPELMORA_SOFT_EXTENDED=ON -DPELMORA_TESTS=ON -DPELMORA_BENCH=ON
-ARM64_TESTS = test_uniform test_numeric test_generators test_statistics test_clock_mixing \
+ARM64_TESTS = test_uniform test_numeric test_generators test_statistics test_clock_mixing test_soft_functions \
               core_test_numtext core_test_rows core_test_boxtext core_test_speech \
               test_cli test_cli_binary test_moments test_hostile pelmora-gen
 ARM64_GEN   = build-arm64/tests/emulated/pelmora-gen
