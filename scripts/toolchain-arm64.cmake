@@ -1,8 +1,8 @@
 # Cross-building for arm64 with Debian's g++-aarch64-linux-gnu. The libraries
-# the programs link beyond the C and C++ runtimes (libacl) are Debian's arm64
-# packages, installed beside the host's (multiarch, scripts/install-deps
+# linked beyond the C and C++ runtimes (libacl; MPFR for a test) are Debian's
+# arm64 packages, installed beside the host's (multiarch, scripts/install-deps
 # arm64); the test programs run under qemu-aarch64 (qemu-user) with the
-# arm64 C library, C++ runtime and libacl from there, one consistent set.
+# arm64 C library, C++ runtime and the rest from there, one consistent set.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
