@@ -126,6 +126,9 @@ double DeadlineSeconds(double seconds) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     seconds *= 5;
 #endif
+#if defined(PELMORA_TESTS_EMULATED)
+    seconds *= 10;  // a cross build's tests and the program they start run under qemu
+#endif
     if (const char* scale = std::getenv("PELMORA_DEADLINE_SCALE")) {
         const double s = std::strtod(scale, nullptr);
         if (s > 0) seconds *= s;

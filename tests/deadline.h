@@ -13,8 +13,9 @@
 
 namespace pelmora::testing {
 
-// Seconds a deadline of `seconds` really gives: more in the sanitizer build,
-// and times PELMORA_DEADLINE_SCALE when set (valgrind runs slower still).
+// Seconds a deadline of `seconds` really gives: more in the sanitizer build
+// and in a cross build (its tests run under an emulator), and times
+// PELMORA_DEADLINE_SCALE when set (valgrind runs slower still).
 double DeadlineSeconds(double seconds);
 
 // The usual deadline of one run of pelmora-gen, in process or as a child.
