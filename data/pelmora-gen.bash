@@ -28,6 +28,12 @@ _pelmora_gen() {
             return ;;
         -n | --count | --seed | --precision | --columns | --threads | -j | --shard)
             return ;;
+        # the uniform source and the start of the run
+        --source)
+            mapfile -t COMPREPLY < <(compgen -W "lcg philox" -- "$cur")
+            return ;;
+        --start)
+            return ;;
     esac
 
     # Has a distribution been named already? Words after -n, -o and --seed
@@ -39,6 +45,7 @@ _pelmora_gen() {
             case $word in
                 --) ended=1; continue ;;
                 -n | -o | --count | --output | --seed | --precision | --columns | -j | --threads | --shard) ((i++)); continue ;;
+                --source | --start) ((i++)); continue ;;
                 -[!0-9.\ ]*) continue ;;
             esac
         fi
