@@ -1,9 +1,11 @@
 // The cost of one value of each of the 27 rows through the dispatch table,
-// with typical parameters. Each row runs twice, side by side: once with a
-// fake clock that costs next to nothing (what the generator itself costs) and
-// once with the real clock (what a user gets). Then draw-plus-format, what
-// pelmora-gen does per value short of its block writes, for the two rows whose
-// command-line throughput has a target.
+// with typical parameters. Each row runs three times, side by side: on the
+// window's source once with a fake clock that costs next to nothing (what the
+// generator itself costs) and once with the real clock (what a user gets),
+// and on the counter-based source (pelmora-gen --source philox), which reads
+// no clock and starts each value at its own counter. Then draw-plus-format,
+// what pelmora-gen does per value short of its block writes, for the two rows
+// whose command-line throughput has a target.
 
 #include <benchmark/benchmark.h>
 
@@ -87,6 +89,25 @@ void Draw(benchmark::State& state, int row, bool fakeClock) {
     if (failures) state.counters["failures"] = static_cast<double>(failures);
 }
 
+// One value per iteration from the counter-based source, value i at
+// counter i as pelmora-gen draws it.
+void DrawPhilox(benchmark::State& state, int row) {
+    ScopedPhilox philox(12345);
+    const Typical& t = kTypical[row];
+    int64_t failures = 0;
+    uint64_t value = 0;
+    for (auto _ : state) {
+        BeginValue(value++);
+        try {
+            benchmark::DoNotOptimize(DrawRow(RowAt(row), t.p1, t.p2, t.p3));
+        } catch (const Error&) {
+            ++failures;
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+    if (failures) state.counters["failures"] = static_cast<double>(failures);
+}
+
 // What pelmora-gen does per value, short of the write() calls.
 void DrawAndFormat(benchmark::State& state, int row, bool fakeClock) {
     // A clock whose readings cost a few instructions: splitmix64 over a counter.
@@ -105,14 +126,15 @@ void DrawAndFormat(benchmark::State& state, int row, bool fakeClock) {
     state.SetItemsProcessed(state.iterations());
 }
 
-// 58 benchmarks, each repeated by `make bench`: a short minimum time keeps
-// the whole run to about a minute.
+// 85 benchmarks, each repeated by `make bench`: a short minimum time keeps
+// the whole run to about a minute and a half.
 constexpr double kMinTime = 0.2;
 
 int RegisterAll() {
     for (int row = 0; row < kRowCount; ++row) {
         benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/fake_clock").c_str(), Draw, row, true)->MinTime(kMinTime);
         benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/real_clock").c_str(), Draw, row, false)->MinTime(kMinTime);
+        benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/philox").c_str(), DrawPhilox, row)->MinTime(kMinTime);
     }
     for (int row : {Index(Row::Gamma), Index(Row::StandardNormal)}) {
         benchmark::RegisterBenchmark(("DrawAndFormat/" + Name(row) + "/fake_clock").c_str(), DrawAndFormat, row, true)
