@@ -68,17 +68,17 @@ std::string Name(int row) {
     return prefix + name;
 }
 
-// One value per iteration. A uniform of exactly 0 (once in 2^32 draws) makes
-// some rows fail; over the billions of draws of a full run that can happen,
-// and the failure is simply counted.
-void Draw(benchmark::State& state, int row, bool fakeClock) {
-    // A clock whose readings cost a few instructions: splitmix64 over a counter.
-    testing::MixedCounterClock fake{12345};
-    ScopedClock clock(fakeClock ? fake.Source() : RealClock());
-    UniformSeed = 0;
+// One value per iteration, `before(i)` ahead of value i. A uniform of
+// exactly 0 (once in 2^32 draws of the window's source) makes some rows
+// fail; over the billions of draws of a full run that can happen, and the
+// failure is simply counted.
+template <class Before>
+void DrawValues(benchmark::State& state, int row, Before before) {
     const Typical& t = kTypical[row];
     int64_t failures = 0;
+    uint64_t value = 0;
     for (auto _ : state) {
+        before(value++);
         try {
             benchmark::DoNotOptimize(DrawRow(RowAt(row), t.p1, t.p2, t.p3));
         } catch (const Error&) {
@@ -89,23 +89,18 @@ void Draw(benchmark::State& state, int row, bool fakeClock) {
     if (failures) state.counters["failures"] = static_cast<double>(failures);
 }
 
-// One value per iteration from the counter-based source, value i at
-// counter i as pelmora-gen draws it.
+void Draw(benchmark::State& state, int row, bool fakeClock) {
+    // A clock whose readings cost a few instructions: splitmix64 over a counter.
+    testing::MixedCounterClock fake{12345};
+    ScopedClock clock(fakeClock ? fake.Source() : RealClock());
+    UniformSeed = 0;
+    DrawValues(state, row, [](uint64_t) {});
+}
+
+// The counter-based source: value i at counter i, as pelmora-gen draws it.
 void DrawPhilox(benchmark::State& state, int row) {
     ScopedPhilox philox(12345);
-    const Typical& t = kTypical[row];
-    int64_t failures = 0;
-    uint64_t value = 0;
-    for (auto _ : state) {
-        BeginValue(value++);
-        try {
-            benchmark::DoNotOptimize(DrawRow(RowAt(row), t.p1, t.p2, t.p3));
-        } catch (const Error&) {
-            ++failures;
-        }
-    }
-    state.SetItemsProcessed(state.iterations());
-    if (failures) state.counters["failures"] = static_cast<double>(failures);
+    DrawValues(state, row, [](uint64_t value) { BeginValue(value); });
 }
 
 // What pelmora-gen does per value, short of the write() calls.
