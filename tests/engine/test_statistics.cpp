@@ -44,6 +44,11 @@
 #include "goodness_of_fit.h"
 
 namespace pelmora {
+
+// The source's name in test parameters (found by argument lookup, so it
+// stands beside the enum's namespace, not in the unnamed one).
+void PrintTo(UniformSource source, std::ostream* os) { *os << (source == UniformSource::Philox ? "philox" : "lcg"); }
+
 namespace {
 
 namespace bm = boost::math;
