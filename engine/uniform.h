@@ -26,7 +26,7 @@ enum class UniformSource : uint8_t {
 // The calling thread's source; changed only by UsePhilox, UseLcg and ScopedPhilox.
 extern thread_local constinit UniformSource ActiveSource;
 
-// The one state of the engine, per thread. 0 when a thread starts; written
+// The window's source's state, per thread. 0 when a thread starts; written
 // only by ReseedFromClock, NextUniform and NextBelow (and AdvanceUniform,
 // which is a shortcut for many NextUniform calls whose values are not
 // needed). constinit: the compiler then knows it needs no initialisation
