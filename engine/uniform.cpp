@@ -25,17 +25,17 @@ std::array<uint32_t, 4> PhiloxBlock(std::array<uint32_t, 4> counter, std::array<
 }
 
 uint64_t NextCounterBits() {
-    CounterPosition& p = Counter;
-    const uint64_t j = p.next++;
+    const uint64_t j = Counter.next++;
     const uint64_t block = j >> 1;
-    if (block != p.block) {
+    if (block != Counter.block) {
+        const uint64_t value = Counter.value;
         const auto w = PhiloxBlock({static_cast<uint32_t>(block), static_cast<uint32_t>(block >> 32),
-                                    static_cast<uint32_t>(p.value), static_cast<uint32_t>(p.value >> 32)},
-                                   p.key);
-        p.bits = {uint64_t{w[1]} << 32 | w[0], uint64_t{w[3]} << 32 | w[2]};
-        p.block = block;
+                                    static_cast<uint32_t>(value), static_cast<uint32_t>(value >> 32)},
+                                   Counter.key);
+        Counter.bits = {uint64_t{w[1]} << 32 | w[0], uint64_t{w[3]} << 32 | w[2]};
+        Counter.block = block;
     }
-    return p.bits[j & 1];
+    return Counter.bits[j & 1];
 }
 
 void UsePhilox(uint64_t key) {
