@@ -24,17 +24,14 @@ std::array<uint32_t, 4> PhiloxBlock(std::array<uint32_t, 4> counter, std::array<
     return {r[0], r[1], r[2], r[3]};
 }
 
-uint64_t NextCounterBits() {
-    const uint64_t j = Counter.next++;
+uint64_t CounterBlockBits(uint64_t j) {
     const uint64_t block = j >> 1;
-    if (block != Counter.block) {
-        const uint64_t value = Counter.value;
-        const auto w = PhiloxBlock({static_cast<uint32_t>(block), static_cast<uint32_t>(block >> 32),
-                                    static_cast<uint32_t>(value), static_cast<uint32_t>(value >> 32)},
-                                   Counter.key);
-        Counter.bits = {uint64_t{w[1]} << 32 | w[0], uint64_t{w[3]} << 32 | w[2]};
-        Counter.block = block;
-    }
+    const uint64_t value = Counter.value;
+    const auto w = PhiloxBlock({static_cast<uint32_t>(block), static_cast<uint32_t>(block >> 32),
+                                static_cast<uint32_t>(value), static_cast<uint32_t>(value >> 32)},
+                               Counter.key);
+    Counter.bits = {uint64_t{w[1]} << 32 | w[0], uint64_t{w[3]} << 32 | w[2]};
+    Counter.block = block;
     return Counter.bits[j & 1];
 }
 

@@ -54,19 +54,31 @@ struct CounterPosition {
 };
 extern thread_local constinit CounterPosition Counter;
 
+// The words of block j / 2 of the current value, computed and kept (out of
+// line: the cipher is a few dozen instructions).
+uint64_t CounterBlockBits(uint64_t j);
+
 // The next uniform of the counter-based source as a 64-bit integer.
-uint64_t NextCounterBits();
+inline uint64_t NextCounterBits() {
+    const uint64_t j = Counter.next++;
+    if ((j >> 1) == Counter.block) return Counter.bits[j & 1];
+    return CounterBlockBits(j);
+}
 
 // Window's source: a real in [0, 1 - 2^-32], a multiple of 2^-32, advancing
-// the state once. Counter-based: a real in [0, 1 - 2^-64], a multiple of
-// 2^-64 (exact in Extended, 0 with odds 2^-64). Either way a 64-bit integer
-// times a power of two, both exact.
+// the state once: the state times 2^-32, both exact. Counter-based: a real
+// r * 2^-64 in [0, 1 - 2^-64] for the next 64-bit uniform r, exact in
+// Extended (0 with odds 2^-64), formed as (r - 2^63) * 2^-64 + 1/2: a signed
+// 64-bit integer, a power of two and a sum that is a multiple of 2^-64 below
+// 1 are all exact, and the x87 unit converts a signed integer in one step,
+// where an unsigned one takes a correction behind a branch that goes either
+// way at random.
 inline Extended NextUniform() {
     if (ActiveSource == UniformSource::Lcg) [[likely]] {
         UniformSeed = UniformSeed * kMultiplier + 1u;
         return Extended(uint64_t{UniformSeed}) * kUniformScale;
     }
-    return Extended(NextCounterBits()) * kCounterScale;
+    return Extended(static_cast<int64_t>(NextCounterBits() ^ (uint64_t{1} << 63))) * kCounterScale + 0.5;
 }
 
 // Window's source: floor(n * state / 2^32) for the new state, in [0, n) for
