@@ -54,9 +54,11 @@ struct CounterPosition {
 };
 extern thread_local constinit CounterPosition Counter;
 
-// The words of block j / 2 of the current value, computed and kept (out of
-// line: the cipher is a few dozen instructions).
-uint64_t CounterBlockBits(uint64_t j);
+// The words of block j / 2 of the current value, computed and kept. Never
+// inlined, not even into this unit's generators: the cipher is a few dozen
+// instructions, and the registers it needs would be saved on every call of
+// the window's source too.
+[[gnu::noinline]] uint64_t CounterBlockBits(uint64_t j);
 
 // The next uniform of the counter-based source as a 64-bit integer.
 inline uint64_t NextCounterBits() {
