@@ -78,7 +78,7 @@ inline uint64_t NextCounterBits() {
 inline Extended NextUniform() {
     if (ActiveSource == UniformSource::Lcg) [[likely]] {
         UniformSeed = UniformSeed * kMultiplier + 1u;
-        return Extended(uint64_t{UniformSeed}) * kUniformScale;
+        return Extended(static_cast<int64_t>(UniformSeed)) * kUniformScale;
     }
     return Extended(static_cast<int64_t>(NextCounterBits() ^ (uint64_t{1} << 63))) * kCounterScale + 0.5;
 }
