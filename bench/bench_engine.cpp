@@ -1,9 +1,11 @@
 // The cost of one value of each of the 27 rows through the dispatch table,
-// with typical parameters. Each row runs twice, side by side: once with a
-// fake clock that costs next to nothing (what the generator itself costs) and
-// once with the real clock (what a user gets). Then draw-plus-format, what
-// pelmora-gen does per value short of its block writes, for the two rows whose
-// command-line throughput has a target.
+// with typical parameters. Each row runs three times, side by side: on the
+// window's source once with a fake clock that costs next to nothing (what the
+// generator itself costs) and once with the real clock (what a user gets),
+// and on the counter-based source (pelmora-gen --source philox), which reads
+// no clock and starts each value at its own counter. Then draw-plus-format,
+// what pelmora-gen does per value short of its block writes, for the two rows
+// whose command-line throughput has a target.
 
 #include <benchmark/benchmark.h>
 
@@ -66,17 +68,17 @@ std::string Name(int row) {
     return prefix + name;
 }
 
-// One value per iteration. A uniform of exactly 0 (once in 2^32 draws) makes
-// some rows fail; over the billions of draws of a full run that can happen,
-// and the failure is simply counted.
-void Draw(benchmark::State& state, int row, bool fakeClock) {
-    // A clock whose readings cost a few instructions: splitmix64 over a counter.
-    testing::MixedCounterClock fake{12345};
-    ScopedClock clock(fakeClock ? fake.Source() : RealClock());
-    UniformSeed = 0;
+// One value per iteration, `before(i)` ahead of value i. A uniform of
+// exactly 0 (once in 2^32 draws of the window's source) makes some rows
+// fail; over the billions of draws of a full run that can happen, and the
+// failure is simply counted.
+template <class Before>
+void DrawValues(benchmark::State& state, int row, Before before) {
     const Typical& t = kTypical[row];
     int64_t failures = 0;
+    uint64_t value = 0;
     for (auto _ : state) {
+        before(value++);
         try {
             benchmark::DoNotOptimize(DrawRow(RowAt(row), t.p1, t.p2, t.p3));
         } catch (const Error&) {
@@ -85,6 +87,20 @@ void Draw(benchmark::State& state, int row, bool fakeClock) {
     }
     state.SetItemsProcessed(state.iterations());
     if (failures) state.counters["failures"] = static_cast<double>(failures);
+}
+
+void Draw(benchmark::State& state, int row, bool fakeClock) {
+    // A clock whose readings cost a few instructions: splitmix64 over a counter.
+    testing::MixedCounterClock fake{12345};
+    ScopedClock clock(fakeClock ? fake.Source() : RealClock());
+    UniformSeed = 0;
+    DrawValues(state, row, [](uint64_t) {});
+}
+
+// The counter-based source: value i at counter i, as pelmora-gen draws it.
+void DrawPhilox(benchmark::State& state, int row) {
+    ScopedPhilox philox(12345);
+    DrawValues(state, row, [](uint64_t value) { BeginValue(value); });
 }
 
 // What pelmora-gen does per value, short of the write() calls.
@@ -105,14 +121,15 @@ void DrawAndFormat(benchmark::State& state, int row, bool fakeClock) {
     state.SetItemsProcessed(state.iterations());
 }
 
-// 58 benchmarks, each repeated by `make bench`: a short minimum time keeps
-// the whole run to about a minute.
+// 85 benchmarks, each repeated by `make bench`: a short minimum time keeps
+// the whole run to about a minute and a half.
 constexpr double kMinTime = 0.2;
 
 int RegisterAll() {
     for (int row = 0; row < kRowCount; ++row) {
         benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/fake_clock").c_str(), Draw, row, true)->MinTime(kMinTime);
         benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/real_clock").c_str(), Draw, row, false)->MinTime(kMinTime);
+        benchmark::RegisterBenchmark(("Draw/" + Name(row) + "/philox").c_str(), DrawPhilox, row)->MinTime(kMinTime);
     }
     for (int row : {Index(Row::Gamma), Index(Row::StandardNormal)}) {
         benchmark::RegisterBenchmark(("DrawAndFormat/" + Name(row) + "/fake_clock").c_str(), DrawAndFormat, row, true)

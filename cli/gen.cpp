@@ -298,6 +298,7 @@ Drawn DrawAll(const Options& o, const Plan& plan, ValueWriter& writer, Destinati
     try {
         for (int64_t i = 0; i < plan.count; ++i) {
             if ((drawn.stopped = StopSignal()) != 0) break;
+            BeginValue(static_cast<uint64_t>(i));
             double value = draw(r.p1, r.p2, r.p3);
             if (i == 0) out.Open(sink);
             if (o.stats) drawn.stats.Add(value);
@@ -352,7 +353,8 @@ int Report(const Options& o, const Plan& plan, const Drawn& drawn, std::optional
 }
 
 // The stretch of the run this process writes: all of it, or the part
-// --shard names, values floor(I * COUNT / N) to floor((I + 1) * COUNT / N) - 1.
+// --shard names, values floor(I * COUNT / N) to floor((I + 1) * COUNT / N) - 1,
+// counted from the value --start names (0 without it).
 struct Range {
     uint64_t first = 0;
     uint64_t count = 0;
@@ -361,11 +363,11 @@ struct Range {
 
 Range RangeOf(const Options& o, const Plan& plan) {
     const uint64_t total = plan.count > 0 ? static_cast<uint64_t>(plan.count) : 0;
-    if (!o.shard) return {0, total, true};
+    if (!o.shard) return {o.start, total, true};
     using Wide = unsigned __int128;  // I * COUNT does not fit 64 bits
     const auto lo = static_cast<uint64_t>(Wide{total} * o.shard->index / o.shard->count);
     const auto hi = static_cast<uint64_t>(Wide{total} * (o.shard->index + 1) / o.shard->count);
-    return {lo, hi - lo, o.shard->index + 1 == o.shard->count};
+    return {o.start + lo, hi - lo, o.shard->index + 1 == o.shard->count};
 }
 
 // A run long enough for the 32-bit source to repeat itself, said once
@@ -398,16 +400,20 @@ std::optional<std::string> RepeatWarning(const Plan& plan) {
            " the run repeats its start";
 }
 
-// --shard on a row whose values each depend on all before it: no shard
-// could start without drawing them, so it is refused, saying why.
+// --shard, or --start past value 0, on the window's source for a row whose
+// values each depend on all before it: no part could start without drawing
+// them, so it is refused, saying why.
 std::optional<std::string> RefusesShard(const Options& o, const Plan& plan) {
     const Request& r = plan.request;
-    if (!o.shard || SplitOf(plan.row, r.p1, r.p2, r.p3).cut != Cut::Serial) return std::nullopt;
+    if (!o.shard && o.start == 0) return std::nullopt;
+    if (SplitOf(plan.row, r.p1, r.p2, r.p3, o.source).cut != Cut::Serial) return std::nullopt;
     std::string what(RowName(plan.row));
     if (plan.row == Row::Gamma) what += " with a shape other than 1";
-    return "--shard: " + what +
-           " cannot be cut into shards: it never reseeds and draws a varying number of uniforms per value, "
-           "so every value depends on all the values before it; draw the whole run in one process";
+    const std::string why =
+        " it never reseeds and draws a varying number of uniforms per value, so every value depends on all the "
+        "values before it; ";
+    if (o.shard) return "--shard: " + what + " cannot be cut into shards:" + why + "draw the whole run in one process, or use --source philox";
+    return "--start: " + what + " cannot start at a later value:" + why + "draw the run from value 0, or use --source philox";
 }
 
 // The calling thread's part of a run drawn in parts: it writes the parts in
@@ -448,7 +454,8 @@ void DrawParts(const Options& o, const Plan& plan, const Range& range, std::opti
                const ValueFormat& format, int threads, Drawn& drawn, Destination& out, OutputSink& sink,
                Progress& progress) {
     const Request& r = plan.request;
-    PartsJob job{plan.row, {r.p1, r.p2, r.p3}, range.first, range.count, seed, format, threads};
+    PartsJob job{plan.row, {r.p1, r.p2, r.p3}, range.first, range.count, o.start, seed, o.source, seed.value_or(0),
+                 format, threads};
     PartsWriter writer(o, drawn, out, sink, progress);
     try {
         PartsEnd end = DrawInParts(job, writer);
@@ -509,19 +516,25 @@ int Generate(const Options& o, int outFd, int errFd) {
             return Fail(errFd, e.what());
         }
     }
-    if (auto warning = RepeatWarning(plan)) Say(errFd, std::string(kProgram) + ": warning: " + *warning + "\n");
+    // The counter-based source does not repeat within 2^64 values.
+    if (auto warning = o.source == UniformSource::Lcg ? RepeatWarning(plan) : std::nullopt) {
+        Say(errFd, std::string(kProgram) + ": warning: " + *warning + "\n");
+    }
     const Range range = RangeOf(o, plan);
     const int threads = o.threads > 0 ? o.threads : UsableCpus();
     // -j 1 draws on this thread and formats on one other, as always; more
-    // threads, or a shard, draw in parts.
-    const bool inParts = threads > 1 || o.shard;
+    // threads, a shard or a later start draw in parts.
+    const bool inParts = threads > 1 || o.shard || o.start > 0;
     const bool integers = Record(plan.row).kind == ResultKind::Integer;
     const ValueFormat format{o.precision, o.columns, o.binary || o.npy, o.npy && integers};
     if (o.npy) out.SetPreamble(NpyHeader(range.count, integers));
 
     std::optional<SeededSource> seeded;
+    std::optional<ScopedPhilox> counter;
     if (inParts) {
         // The workers set up their own sources.
+    } else if (o.source == UniformSource::Philox) {
+        counter.emplace(*seed);
     } else if (seed) {
         seeded.emplace(*seed);
     } else {
@@ -675,14 +688,33 @@ std::string HelpText() {
            "                differs, and --stats prints it\n"
            "  -j, --threads N  draw and format on N threads, 1 to 256 (default: the CPUs\n"
            "                the process may use); a --seed run prints the same values for\n"
-           "                every N. Gamma with a shape other than 1 and Poisson draw on\n"
-           "                one thread while the others format; -j 1 draws on one thread\n"
-           "                and formats on one other\n"
+           "                every N. Under lcg, Gamma with a shape other than 1 and\n"
+           "                Poisson draw on one thread while the others format; -j 1\n"
+           "                draws on one thread and formats on one other\n"
            "  --shard I/N   with --seed: write only shard I (0 to N-1) of N parts of the\n"
            "                run, values floor(I*COUNT/N) to floor((I+1)*COUNT/N) - 1; the\n"
            "                N shards joined in order are the whole run, byte for byte.\n"
-           "                Gamma with a shape other than 1 and Poisson refuse it: each\n"
-           "                of their values depends on all the values before it\n"
+           "                Under lcg, Gamma with a shape other than 1 and Poisson\n"
+           "                refuse it: each of their values depends on all before it\n"
+           // The uniform source and the start of the run.
+           "  --source SOURCE  where the uniforms come from:\n"
+           "                lcg     the window program's 32-bit generator (the default):\n"
+           "                        the window's own values, for runs of up to a few\n"
+           "                        million values. A reseeding row takes at most 2^32\n"
+           "                        distinct values, a row that never reseeds repeats\n"
+           "                        after 2^32 uniforms, and Gamma with a shape other\n"
+           "                        than 1 and Poisson draw in order on one thread\n"
+           "                philox  Philox4x32-10, counter-based, 64-bit uniforms: for\n"
+           "                        long runs, many cores and clusters. Value i's\n"
+           "                        uniforms depend only on the seed (all 64 bits) and\n"
+           "                        i: nothing repeats before 2^64 values and every row\n"
+           "                        splits over -j, --shard and --start. Without --seed\n"
+           "                        the key comes from the system\n"
+           "  --start K     with --seed: begin at value K of the run (counted from 0)\n"
+           "                and write COUNT values from there (with --columns, on lines\n"
+           "                of their own); --shard I/N draws the same values as the\n"
+           "                matching --start and -n. Under lcg, Gamma with a shape\n"
+           "                other than 1 and Poisson refuse a start past 0\n"
            "  --precision P significant digits, 1 to 17 (default 15, the window's); 17\n"
            "                reads back as the very same double\n"
            "  --columns K   K values a line, separated by a tab (the last line may be\n"
@@ -725,8 +757,9 @@ std::string HelpText() {
            "--stats and --hist test at most the first 1048576 values.\n"
            "\n"
            "The generator:\n"
-           "Every value comes from one 32-bit linear congruential generator, the window\n"
-           "program's (multiplier 134775813, increment 1, modulus 2^32). Most rows\n"
+           "With --source lcg, the default, every value comes from one 32-bit linear\n"
+           "congruential generator, the window program's (multiplier 134775813,\n"
+           "increment 1, modulus 2^32). Most rows\n"
            "reseed it before each value, from splitmix64 of the seed (with --as-window\n"
            "and no seed, from the clock). A row that reseeds once a value therefore\n"
            "takes at most 2^32 distinct values for one set of parameters: a million\n"
@@ -735,7 +768,9 @@ std::string HelpText() {
            "shape other than 1, Poisson, Triangle) go round the 2^32 states: they\n"
            "repeat their sequence after 2^32 uniforms, and Triangle's value 4294967296\n"
            "is its value 0 again. A run long enough to repeat is warned of on standard\n"
-           "error before it starts; it runs all the same.\n"
+           "error before it starts; it runs all the same. For runs beyond a few million\n"
+           "values, use --source philox: 64-bit uniforms from a counter-based generator,\n"
+           "with no repeats before 2^64 values and every row split over cores and shards.\n"
            "\n"
            "Exit status:\n"
            "  0    all values were written (after a warning too)\n"
@@ -789,10 +824,19 @@ std::string MomentText(std::optional<double> x) { return x ? FormatGeneral(*x, s
 
 }  // namespace
 
+// After the rows: what each uniform source is for.
+std::string SourcesText() {
+    return "\n"
+           "Sources (--source): lcg, the window program's 32-bit generator (the default),\n"
+           "for the window's own values and runs of up to a few million values; philox,\n"
+           "Philox4x32-10 with 64-bit uniforms, for longer runs, every core and clusters:\n"
+           "every row splits over -j, --shard and --start, and the whole seed matters.\n";
+}
+
 std::string ListText() {
     std::string text;
     for (int index = 0; index < kRowCount; ++index) text += RowBlock(RowAt(index));
-    return text;
+    return text + SourcesText();
 }
 
 std::string ListRowText(Row row, const std::array<std::string, 3>& texts, const std::vector<std::string>& missing) {

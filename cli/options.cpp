@@ -247,6 +247,11 @@ private:
             return Small("--precision", LongValue(a, "--precision"), 1, 17, "a number of digits", o_.precision);
         } else if (IsLong(a, "--columns")) {
             return Small("--columns", LongValue(a, "--columns"), 1, 1000000, "a number of columns", o_.columns);
+        // The source of the uniforms, and where the run begins.
+        } else if (IsLong(a, "--source")) {
+            return Source(LongValue(a, "--source"));
+        } else if (IsLong(a, "--start")) {
+            return Start(LongValue(a, "--start"));
         } else {
             return "unknown option '" + arg + "'";
         }
@@ -330,6 +335,31 @@ private:
             return "--shard: '" + *v + "' is not I/N, part I (counted from 0) of N parts, with 0 <= I < N";
         }
         o_.shard = Options::Shard{*index, *count};
+        runOption_ = true;
+        return "";
+    }
+
+    // --source lcg|philox
+    std::string Source(std::optional<std::string> v) {
+        if (!v) return "option --source needs a value";
+        if (*v == "lcg") {
+            o_.source = UniformSource::Lcg;
+        } else if (*v == "philox") {
+            o_.source = UniformSource::Philox;
+        } else {
+            return "--source: '" + *v + "' is not a source: lcg (the window's 32-bit generator) or philox (counter-based)";
+        }
+        runOption_ = true;
+        return "";
+    }
+
+    // --start K, a count of values before the first one written.
+    std::string Start(std::optional<std::string> v) {
+        if (!v) return "option --start needs a value";
+        auto k = ParseCount(*v);
+        if (!k) return "--start: '" + *v + "' is not a whole number of values.";
+        o_.start = static_cast<uint64_t>(*k);
+        startGiven_ = true;
         runOption_ = true;
         return "";
     }
@@ -457,6 +487,12 @@ private:
             if (o_.shard && !o_.seed) {
                 return "--shard needs --seed: only a seeded run is one stream that parts drawn apart can share";
             }
+            if (startGiven_ && !o_.seed) {
+                return "--start needs --seed: only a seeded run has the same values at the same places every time";
+            }
+            if (o_.asWindow && o_.source != UniformSource::Lcg) {
+                return "--as-window draws from the window's own source: --source philox does not go with it";
+            }
             if (o_.binary && formatOption_) return "--binary writes whole doubles: --precision and --columns do not go with it";
             if (o_.npy && o_.binary) {
                 return "--npy and --binary do not go together: --npy writes a header before the numbers";
@@ -483,6 +519,7 @@ private:
     bool runOption_ = false;  // an option that only makes sense with a distribution
     bool optionsEnded_ = false;
     bool formatOption_ = false;       // --precision or --columns given
+    bool startGiven_ = false;         // --start given, even as 0
     std::string countOption_ = "-n";  // the spelling of the last count option
     std::vector<std::string> positional_;
 };

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/rows.h"
+#include "engine/uniform.h"
 
 namespace pelmora::cli {
 
@@ -44,6 +45,12 @@ struct Options {
         uint64_t count;
     };
     std::optional<Shard> shard;
+
+    // --source: where the uniforms come from, the window's 32-bit generator
+    // (the default) or the counter-based one (engine/uniform.h).
+    UniformSource source = UniformSource::Lcg;
+    // --start K: the run begins at value K (counted from 0); needs a seed.
+    uint64_t start = 0;
     std::optional<std::string> output;  // -o FILE; "-" is standard output
     // The distribution: always set to generate; with --list, the one row to
     // show at length.

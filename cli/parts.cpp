@@ -84,11 +84,13 @@ public:
     Pool(const PartsJob& job, PartsReceiver& receiver)
         : job_(job),
           receiver_(receiver),
-          split_(SplitOf(job.row, job.params[0], job.params[1], job.params[2])),
+          split_(SplitOf(job.row, job.params[0], job.params[1], job.params[2], job.source)),
           callerClock_(Clock) {
         // A clock that is not the real one (a test's) serves the calling
         // thread only: without a seed it is read by one drawing thread.
-        if (split_.cut != Cut::Serial && !job.seed && Clock.read != RealClock().read) split_.cut = Cut::Serial;
+        if ((split_.cut == Cut::Reseeds || split_.cut == Cut::Jumps) && !job.seed && Clock.read != RealClock().read) {
+            split_.cut = Cut::Serial;
+        }
         const auto threads = static_cast<uint64_t>(std::max(job.threads, 1));
         // Parts small enough that every thread has several, large enough
         // that handing them over costs nothing beside the values.
@@ -177,27 +179,35 @@ private:
         return static_cast<std::size_t>(std::min(partValues_, job_.count - k * partValues_));
     }
 
-    // Draws part k into its slot with the source as it stands.
+    // Draws part k into its slot with the source as it stands. The counts
+    // stay in locals while the values are drawn: parts of neighbouring slots
+    // are drawn on other cores, and a count written into the slot at every
+    // value would bounce its cache line between them.
     void Draw(Part& part, uint64_t k) {
         const auto draw = Record(job_.row).draw;
         const auto& p = job_.params;
         const std::size_t n = SizeOf(k);
-        part.drawn = 0;
+        const uint64_t first = FirstOf(k);
+        double* const values = part.values.data();
+        std::size_t drawn = 0;
+        int stopped = 0;
         part.failure.reset();
-        part.stopped = 0;
         try {
-            for (; part.drawn < n; ++part.drawn) {
-                if ((part.stopped = StopSignal()) != 0) break;
-                part.values[part.drawn] = draw(p[0], p[1], p[2]);
+            for (; drawn < n; ++drawn) {
+                if ((stopped = StopSignal()) != 0) break;
+                BeginValue(first + drawn);
+                values[drawn] = draw(p[0], p[1], p[2]);
             }
         } catch (const Error& e) {
             part.failure = e.what();
         }
+        part.drawn = drawn;
+        part.stopped = stopped;
     }
 
     void Format(Part& part, uint64_t k) {
-        part.length = FormatPart(std::span<const double>(part.values.data(), part.drawn), FirstOf(k), job_.format,
-                                 part.text.get());
+        part.length = FormatPart(std::span<const double>(part.values.data(), part.drawn), FirstOf(k) - job_.lineOrigin,
+                                 job_.format, part.text.get());
     }
 
     // Marks part k done; a part that failed or stopped is the last.
@@ -227,11 +237,15 @@ private:
     void Worker(uint32_t thread) {
         SetThreadIndex(thread);
         const uint32_t uniform = job_.seed ? static_cast<uint32_t>(*job_.seed) : 0u;
+        std::optional<ScopedPhilox> counter;
+        if (split_.cut == Cut::Counter) counter.emplace(job_.key);
         uint64_t k;
         Part* part;
         while (Claim(nextDraw_, k, part, Part::State::Drawing)) {
             const uint64_t first = FirstOf(k);
-            if (split_.cut == Cut::Jumps) {
+            if (split_.cut == Cut::Counter) {
+                Draw(*part, k);  // each value begins at its own counter
+            } else if (split_.cut == Cut::Jumps) {
                 UniformSeed = uniform;
                 AdvanceUniform(first * split_.perValue);
                 Draw(*part, k);

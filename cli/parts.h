@@ -2,11 +2,12 @@
 // A run drawn in parts on several threads and written in order. The values
 // are cut into parts of a few thousand; where the row's split allows it
 // (core/rows.h, Cut), each worker draws a part from the place in the stream
-// where it begins -- splitmix64 jumped ahead to the part's first reseed, or
-// the uniform state advanced to its first uniform -- and formats it, so a
-// seeded run gives the same bytes for every thread count. A serial row is
-// drawn in order on one thread while the others format. The calling thread
-// receives the parts in order and writes them.
+// where it begins -- splitmix64 jumped ahead to the part's first reseed, the
+// uniform state advanced to its first uniform, or on the counter-based
+// source simply the part's first value -- and formats it, so a seeded run
+// gives the same bytes for every thread count. A serial row is drawn in
+// order on one thread while the others format. The calling thread receives
+// the parts in order and writes them.
 
 #include <array>
 #include <cstdint>
@@ -27,7 +28,12 @@ struct PartsJob {
     // from the middle).
     uint64_t first = 0;
     uint64_t count = 0;
+    // The value the lines of --columns count from (--start begins a line).
+    uint64_t lineOrigin = 0;
     std::optional<uint64_t> seed;
+    // The counter-based source's key (the seed, or one from the system).
+    UniformSource source = UniformSource::Lcg;
+    uint64_t key = 0;
     ValueFormat format;
     int threads = 1;
 };

@@ -43,7 +43,9 @@ public:
 private:
     static constexpr std::size_t kBlockValues = 4096;
     static constexpr std::size_t kBlocks = 4;
-    struct Block {
+    // Each block on lines of its own: the drawer fills one while the writer
+    // reads another.
+    struct alignas(64) Block {
         std::size_t count = 0;
         double values[kBlockValues];
     };
@@ -55,7 +57,9 @@ private:
 
     OutputSink& sink_;
     ValueFormat format_;
-    int column_ = 0;  // values on the current line so far (writer thread)
+    // Values on the current line so far: the writer thread writes it at
+    // every value, so it keeps a line of its own (see OutputSink).
+    alignas(64) int column_ = 0;
     std::array<Block, kBlocks> blocks_;
     std::size_t filling_ = 0;
     std::mutex mutex_;

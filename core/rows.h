@@ -15,6 +15,7 @@
 
 #include "core/law.h"
 #include "core/moments.h"
+#include "engine/uniform.h"
 
 namespace pelmora {
 
@@ -110,6 +111,9 @@ enum class Cut : uint8_t {
     // product loops): every value depends on all draws before it, so the
     // values are drawn in order on one thread.
     Serial,
+    // The counter-based source, for every row: value i's uniforms are a
+    // function of the key and i alone, so a part starts with BeginValue.
+    Counter,
 };
 
 struct Split {
@@ -157,6 +161,12 @@ inline const Distribution& Record(Row row) { return kRows[static_cast<std::size_
 inline double DrawRow(Row row, double p1, double p2, double p3) { return Record(row).draw(p1, p2, p3); }
 
 inline Split SplitOf(Row row, double p1, double p2, double p3) { return Record(row).split(p1, p2, p3); }
+
+// How a run splits on `source`: as the row's record says on the window's
+// source, anywhere on the counter-based one.
+inline Split SplitOf(Row row, double p1, double p2, double p3, UniformSource source) {
+    return source == UniformSource::Philox ? Split{Cut::Counter, 0} : SplitOf(row, p1, p2, p3);
+}
 
 // Whether values of `row` with first parameter p1 each start with a reseed.
 bool ReseedsEachValue(Row row, double p1);

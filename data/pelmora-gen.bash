@@ -30,7 +30,11 @@ _pelmora_gen() {
             return ;;
         -n | --count | --seed | --precision | --columns | --threads | -j | --shard)
             return ;;
-        --bins | --range)
+        # the uniform source and the start of the run
+        --source)
+            mapfile -t COMPREPLY < <(compgen -W "lcg philox" -- "$cur")
+            return ;;
+        --start | --bins | --range)
             return ;;
     esac
     # The second value of --range LO HI.
@@ -49,6 +53,7 @@ _pelmora_gen() {
                 -n | -o | --count | --output | --seed | --precision | --columns | -j | --threads | --shard) ((i++)); continue ;;
                 --bins) ((i++)); continue ;;
                 --range) ((i += 2)); continue ;;
+                --source | --start) ((i++)); continue ;;
                 -[!0-9.\ ]*) continue ;;
             esac
         fi

@@ -48,7 +48,7 @@ double DrawLogistic() {
 // Laplace with location 0 and scale beta: U1 picks the side, U2 the distance.
 double DrawLaplace(double beta) {
     ReseedFromClock();
-    double u1 = NextUniform();
+    Extended u1 = NextUniform();
     Extended u2 = NextUniform();
     if (u1 > 0.5) return ToDouble(beta * Ln(u2));
     return ToDouble(-static_cast<Extended>(beta) * Ln(1 - u2));

@@ -11,13 +11,13 @@ namespace pelmora {
 
 int32_t DrawBernoulli(double p) {
     ReseedFromClock();
-    double u = NextUniform();
+    Extended u = NextUniform();
     return u > p ? 0 : 1;
 }
 
 double DrawBernoulliGauss(double p, double mu, double sigma) {
     ReseedFromClock();
-    double u = NextUniform();
+    Extended u = NextUniform();
     if (u > p) return 0.0;
     return ToDouble(PolarNormal(mu, sigma));
 }
@@ -75,8 +75,8 @@ int32_t PoissonTransformedRejection(double lambda) {
     const double invAlpha = 1.1239 + 1.1328 / (b - 3.4);
     const double vr = 0.9277 - 3.6224 / (b - 2);
     for (;;) {
-        double u = NextUniform() - 0.5;
-        double v = NextUniform();
+        double u = ToDouble(NextUniform() - 0.5);
+        double v = ToDouble(NextUniform());
         double us = 0.5 - std::fabs(u);
         if (us == 0) continue;  // u exactly 0: no candidate
         double k = std::floor((2 * a / us + b) * u + lambda + 0.43);
@@ -105,7 +105,7 @@ int32_t DrawPoisson(double lambda) {
     int32_t k = 0;
     double b = 1.0;
     do {
-        double u = NextUniform();
+        Extended u = NextUniform();
         b = ToDouble(static_cast<Extended>(b) * u);
         ++k;
     } while (b >= l);

@@ -64,32 +64,33 @@ bool AcceptLogTest(double z, double x, double b, double y, GammaAcceptance accep
     return Ln(z) <= 2 * (b * Ln(Div(x, b)) - y);
 }
 
-bool AcceptExpTest(double v, double x, GammaAcceptance acceptance) {
+bool AcceptExpTest(Extended v, double x, GammaAcceptance acceptance) {
     if (acceptance == GammaAcceptance::PreTested) {
-        Verdict verdict = PreTestExp(v, x);
+        Verdict verdict = PreTestExp(ToDouble(v), x);
         if (verdict != Verdict::Undecided) return verdict == Verdict::Accept;
     }
     return v <= Exp(-static_cast<Extended>(x));
 }
 
-bool AcceptPowerTest(double v, double y, double shape, GammaAcceptance acceptance) {
+bool AcceptPowerTest(Extended v, double y, double shape, GammaAcceptance acceptance) {
     if (acceptance == GammaAcceptance::PreTested) {
-        Verdict verdict = PreTestPower(v, y, shape);
+        Verdict verdict = PreTestPower(ToDouble(v), y, shape);
         if (verdict != Verdict::Undecided) return verdict == Verdict::Accept;
     }
     return v <= Power(y, static_cast<Extended>(shape) - 1);
 }
 
 // Shape above 1: Best's rejection method XG (Best, 1978). Every named
-// quantity is stored as a double; the right-hand sides of the two
+// quantity but the two uniforms (64 bits wide from the counter-based
+// source) is stored as a double; the right-hand sides of the two
 // acceptance tests stay in extended precision.
 double GammaBest1978(double shape, GammaAcceptance acceptance) {
     const double b = ToDouble(static_cast<Extended>(shape) - 1);
     const double c = ToDouble(3 * static_cast<Extended>(shape) - 0.75);
     for (;;) {
         // step 1: two uniforms, u first
-        const double u = NextUniform();
-        const double v = NextUniform();
+        const Extended u = NextUniform();
+        const Extended v = NextUniform();
         // steps 2-4: the candidate
         const double w = ToDouble((1 - static_cast<Extended>(u)) * u);
         const double y = ToDouble(Sqrt(Div(c, w)) * (static_cast<Extended>(u) - 0.5));
@@ -121,8 +122,8 @@ double GammaBest1983(double shape, GammaAcceptance acceptance) {
     const double r = ToDouble(Div(1, shape));
     for (int64_t candidate = 0; candidate < kMaxCandidates; ++candidate) {
         // step 1
-        const double u = NextUniform();
-        const double v = NextUniform();
+        const Extended u = NextUniform();
+        const Extended v = NextUniform();
         // step 2
         const double p = ToDouble(static_cast<Extended>(b) * u);
         if (p <= 1) {

@@ -1,5 +1,6 @@
 #include "engine/uniform.h"
 
+#include <Random123/philox.h>
 #include <time.h>
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -13,8 +14,42 @@
 namespace pelmora {
 
 thread_local constinit uint32_t UniformSeed = 0;
+thread_local constinit UniformSource ActiveSource = UniformSource::Lcg;
+thread_local constinit CounterPosition Counter{};
+
+// The cipher is Random123's, as numpy, cuRAND and JAX use it; only the
+// mapping of (key, value, uniform) to its counter is ours.
+std::array<uint32_t, 4> PhiloxBlock(std::array<uint32_t, 4> counter, std::array<uint32_t, 2> key) {
+    const r123::Philox4x32::ctr_type c = {{counter[0], counter[1], counter[2], counter[3]}};
+    const r123::Philox4x32::key_type k = {{key[0], key[1]}};
+    const r123::Philox4x32::ctr_type r = r123::Philox4x32()(c, k);
+    return {r[0], r[1], r[2], r[3]};
+}
+
+uint64_t CounterBlockBits(uint64_t j) {
+    const uint64_t block = j >> 1;
+    const uint64_t value = Counter.value;
+    const auto w = PhiloxBlock({static_cast<uint32_t>(block), static_cast<uint32_t>(block >> 32),
+                                static_cast<uint32_t>(value), static_cast<uint32_t>(value >> 32)},
+                               Counter.key);
+    Counter.bits = {uint64_t{w[1]} << 32 | w[0], uint64_t{w[3]} << 32 | w[2]};
+    Counter.block = block;
+    return Counter.bits[j & 1];
+}
+
+void UsePhilox(uint64_t key) {
+    ActiveSource = UniformSource::Philox;
+    Counter = CounterPosition{};
+    Counter.key = {static_cast<uint32_t>(key), static_cast<uint32_t>(key >> 32)};
+}
+
+void UseLcg() { ActiveSource = UniformSource::Lcg; }
 
 void AdvanceUniform(uint64_t steps) {
+    if (ActiveSource == UniformSource::Philox) {
+        Counter.next += steps;
+        return;
+    }
     // Composes the affine step s -> a s + 1 with itself by binary powers.
     uint32_t mul = 1, add = 0;
     uint32_t stepMul = kMultiplier, stepAdd = 1;

@@ -59,6 +59,8 @@ def main():
     parser.add_argument("--count", type=whole_count, default=10_000_000, help="values in the run (default 1e7)")
     parser.add_argument("--shards", type=int, default=8, help="parts, one Dask task each (default 8)")
     parser.add_argument("--seed", default="2026", help="the run's seed (default 2026)")
+    parser.add_argument("--source", default="philox", choices=["lcg", "philox"],
+                        help="pelmora-gen's uniform source (default philox: long runs, every row splits)")
     parser.add_argument("--workers", type=int, default=2, help="LocalCluster worker processes (default 2)")
     parser.add_argument("--scheduler", help="address of a running Dask scheduler instead of a LocalCluster")
     parser.add_argument("--part-seconds", type=float, default=600, help="deadline of one part (default 600)")
@@ -69,7 +71,7 @@ def main():
         parser.error("name a distribution, e.g. standard-normal")
     if args.shards < 1:
         parser.error("--shards must be at least 1")
-    args.options = ["--seed", args.seed, *args.distribution]
+    args.options = ["--source", args.source, "--seed", args.seed, *args.distribution]
 
     if args.scheduler:
         client = Client(args.scheduler)

@@ -399,5 +399,18 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"--version", "-n", "3"}, "--version takes no other arguments"},
         UsageCase{{"--version", "--list"}, "--list and --version do not go together"}));
 
+INSTANTIATE_TEST_SUITE_P(
+    SourceAndStart, UsageTest,
+    ::testing::Values(
+        UsageCase{{"--source", "mt", "gamma"},
+                  "--source: 'mt' is not a source: lcg (the window's 32-bit generator) or philox (counter-based)"},
+        UsageCase{{"gamma", "--source"}, "option --source needs a value"},
+        UsageCase{{"--source=philox", "--as-window", "--seed", "1", "gamma"},
+                  "--as-window draws from the window's own source: --source philox does not go with it"},
+        UsageCase{{"--start", "5", "gamma"},
+                  "--start needs --seed: only a seeded run has the same values at the same places every time"},
+        UsageCase{{"--seed", "1", "--start=-1", "gamma"}, "--start: '-1' is not a whole number of values."},
+        UsageCase{{"--list", "--source", "philox"}, "--list takes no other arguments"}));
+
 }  // namespace
 }  // namespace pelmora::cli

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -66,27 +67,31 @@ TEST(Parts, TheTableHasEveryRow) {
 }
 
 // Output, messages and status of -j 4 (parts of three values) are those of
-// -j 1 for every row, seed and format, failures and --stats included.
+// -j 1 for every row, seed, format and source, failures and --stats
+// included; on philox Gamma and Poisson draw in parts too.
 TEST(Parts, EveryThreadCountGivesTheSameRun) {
     const std::vector<std::vector<std::string>> formats = {
         {}, {"--precision", "17", "--columns", "3"}, {"--binary"}, {"--stats"}};
-    for (const auto& row : kRowCases) {
-        for (const char* seed : {"1", "42", "18446744073709551615"}) {
-            for (const auto& format : formats) {
-                std::vector<std::string> options = {"--seed", seed, "-n", "40"};
-                options.insert(options.end(), format.begin(), format.end());
-                const auto one = Args(options, row);
-                auto four = one;
-                four.insert(four.begin(), {"-j", "4"});
-                auto withOne = one;
-                withOne.insert(withOne.begin(), {"-j", "1"});
-                Outcome serial = RunTool(withOne);
-                Outcome parts = RunTool(four);
-                SCOPED_TRACE(row[0] + " --seed " + seed + (format.empty() ? "" : " " + format[0]));
-                ASSERT_FALSE(serial.out.empty()) << serial.err;
-                EXPECT_EQ(parts.status, serial.status);
-                EXPECT_EQ(parts.out, serial.out);
-                EXPECT_EQ(parts.err, serial.err);
+    for (const char* source : {"lcg", "philox"}) {
+        for (const auto& row : kRowCases) {
+            for (const char* seed : {"1", "42", "18446744073709551615"}) {
+                for (const auto& format : formats) {
+                    std::vector<std::string> options = {"--source", source, "--seed", seed, "-n", "40"};
+                    options.insert(options.end(), format.begin(), format.end());
+                    const auto one = Args(options, row);
+                    auto four = one;
+                    four.insert(four.begin(), {"-j", "4"});
+                    auto withOne = one;
+                    withOne.insert(withOne.begin(), {"-j", "1"});
+                    Outcome serial = RunTool(withOne);
+                    Outcome parts = RunTool(four);
+                    SCOPED_TRACE(std::string(source) + " " + row[0] + " --seed " + seed +
+                                 (format.empty() ? "" : " " + format[0]));
+                    ASSERT_FALSE(serial.out.empty()) << serial.err;
+                    EXPECT_EQ(parts.status, serial.status);
+                    EXPECT_EQ(parts.out, serial.out);
+                    EXPECT_EQ(parts.err, serial.err);
+                }
             }
         }
     }
@@ -167,17 +172,67 @@ TEST(Shards, FarIntoAHugeRunAgreeWithFinerShards) {
     }
 }
 
+// On the window's source, that is: under philox the same commands draw.
 TEST(Shards, RowsThatDrawInOrderAreRefused) {
     const std::string why =
-        " cannot be cut into shards: it never reseeds and draws a varying number of uniforms per value, "
-        "so every value depends on all the values before it; draw the whole run in one process\n";
+        " it never reseeds and draws a varying number of uniforms per value, "
+        "so every value depends on all the values before it; ";
     Outcome poisson = RunTool({"--seed", "1", "--shard", "0/2", "poisson", "4"});
     EXPECT_EQ(poisson.status, 2);
     EXPECT_EQ(poisson.out, "");
-    EXPECT_EQ(poisson.err, "pelmora-gen: --shard: Poisson" + why);
-    Outcome gamma = RunTool({"--seed", "1", "--shard", "1/2", "gamma", "2.5"});
+    EXPECT_EQ(poisson.err, "pelmora-gen: --shard: Poisson cannot be cut into shards:" + why +
+                               "draw the whole run in one process, or use --source philox\n");
+    Outcome gamma = RunTool({"--seed", "1", "--start", "5", "gamma", "2.5"});
     EXPECT_EQ(gamma.status, 2);
-    EXPECT_EQ(gamma.err, "pelmora-gen: --shard: Gamma with a shape other than 1" + why);
+    EXPECT_EQ(gamma.out, "");
+    EXPECT_EQ(gamma.err, "pelmora-gen: --start: Gamma with a shape other than 1 cannot start at a later value:" + why +
+                             "draw the run from value 0, or use --source philox\n");
+    EXPECT_EQ(RunTool({"--seed", "1", "--start", "0", "gamma", "2.5"}).status, 0);
+    EXPECT_EQ(RunTool({"--source", "philox", "--seed", "1", "--start", "5", "gamma", "2.5"}).status, 0);
+}
+
+// Under philox every row shards, and a shard is the matching --start and -n:
+// the shards joined in order, and every --start, give the run's values.
+TEST(Shards, EveryRowSplitsUnderPhilox) {
+    for (const auto& row : kRowCases) {
+        const auto whole = RunTool(Args({"--source", "philox", "-j", "1", "--seed", "9", "-n", "23"}, row));
+        ASSERT_FALSE(whole.out.empty()) << row[0] << ": " << whole.err;
+        const std::vector<std::string> lines = testing::Lines(whole.out);
+        std::string joined;
+        for (int i = 0; i < 4; ++i) {
+            std::string shard = std::to_string(i) + "/4";
+            joined += RunTool(Args({"--source", "philox", "-j", "2", "--seed", "9", "-n", "23", "--shard", shard}, row)).out;
+        }
+        if (whole.status == 0) {  // else the shards after the failure draw on
+            EXPECT_EQ(joined, whole.out) << row[0];
+        }
+        for (std::size_t start : {1u, 17u}) {
+            if (start >= lines.size()) continue;  // a failing row stops early
+            Outcome tail = RunTool(Args(
+                {"--source", "philox", "--seed", "9", "--start", std::to_string(start), "-n", "3"}, row));
+            const std::vector<std::string> expected(lines.begin() + static_cast<std::ptrdiff_t>(start),
+                                                    lines.begin() + static_cast<std::ptrdiff_t>(std::min(start + 3, lines.size())));
+            EXPECT_EQ(testing::Lines(tail.out), expected) << row[0] << " --start " << start;
+        }
+    }
+}
+
+// A Triangle run of 10^10 values: on the window's source value 2^32 is value
+// 0 again (the generator has 2^32 states and Triangle draws one uniform a
+// value); under philox they differ.
+TEST(Shards, TriangleValue2To32RepeatsValue0OnlyOnTheWindowsSource) {
+    for (const char* source : {"lcg", "philox"}) {
+        auto value = [&](const char* start) {
+            return RunTool({"--source", source, "--seed", "5", "--start", start, "-n", "1", "triangle", "0", "2", "0.5"}).out;
+        };
+        const std::string first = value("0");
+        ASSERT_FALSE(first.empty());
+        if (std::string(source) == "lcg") {
+            EXPECT_EQ(value("4294967296"), first);
+        } else {
+            EXPECT_NE(value("4294967296"), first);
+        }
+    }
 }
 
 }  // namespace

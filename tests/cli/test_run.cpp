@@ -130,6 +130,69 @@ TEST(SeedStream, IsPinnedForEveryRow) {
     }
 }
 
+// The --source philox stream: a promise to users like the --seed stream
+// above, a few values of every row.
+const Pinned kPinnedPhilox[] = {
+    {"20261208", {"beta", "2", "3"}, {"0.215921883649608", "0.435302403777097", "0.54109978562908"}},
+    {"20261208", {"bernoulli", "0.3"}, {"0", "0", "1"}},
+    {"20261208", {"bernoulli-gauss", "0.5", "10", "2"}, {"9.16153110450307", "3.80354816394148", "8.79203104041759"}},
+    {"20261208", {"binomial", "10", "0.3"}, {"3", "3", "4"}},
+    {"20261208", {"cauchy", "0", "1"}, {"-0.357918741111015", "-0.234412159045464", "-0.949394241780835"}},
+    {"20261208", {"chi-square", "5"}, {"6.93861515249897", "2.18615269160872", "4.63689765347513"}},
+    {"20261208", {"continuous uniform", "-1", "1"}, {"-0.218813782329087", "-0.146584765436945", "-0.483477230259514"}},
+    {"20261208", {"discrete uniform", "10"}, {"4", "5", "3"}},
+    {"20261208", {"erlang", "3", "2"}, {"7.00342673800467", "4.51927334325051", "6.21735600693881"}},
+    {"20261208", {"exponential", "2"}, {"0.470044451602771", "0.425828118669299", "0.676891543633884"}},
+    {"20261208", {"f", "3", "7"}, {"0.413074690799907", "1.15628897667187", "1.76868446129681"}},
+    {"20261208", {"gamma", "2", "3"}, {"1.45854938582292", "1.98139345204454", "1.17614670711907"}},
+    {"20261208", {"gamma", "0.5", "1"}, {"0.194411978250145", "0.232024933616182", "0.0849948901258468"}},
+    {"20261208", {"gamma", "1", "2"}, {"1.88017780641108", "1.70331247467719", "2.70756617453553"}},
+    {"20261208", {"gauss normal", "10", "2"}, {"9.53296549511725", "4.73230429457315", "6.64890730797218"}},
+    {"20261208", {"geometric", "0.3"}, {"2", "2", "3"}},
+    {"20261208", {"laplace", "1"}, {"0.108377664357969", "0.651556744255288", "0.62574916200425"}},
+    {"20261208", {"log normal", "0", "1"}, {"0.791743936106575", "0.0718016478443125", "0.187205872354814"}},
+    {"20261208", {"logistic"}, {"-0.444819798824867", "-0.295296811453891", "-1.05502471867649"}},
+    {"20261208", {"poisson", "4"}, {"4", "4", "3"}},
+    {"20261208", {"poisson", "1000"}, {"990", "993", "977"}},
+    {"20261208", {"rayleigh", "1"}, {"1.37119575787379", "1.30511013890675", "1.64546837542857"}},
+    {"20261208", {"standard normal"}, {"-1.64891816381479", "-1.08727073702592", "-0.0641951232261836"}},
+    {"20261208", {"student's t", "5"}, {"-1.79457584139223", "-1.33263087479416", "-0.0631172663380283"}},
+    {"20261208", {"triangle", "0", "1", "0.3"}, {"0.34686538614526", "0.366513877103112", "0.278349448465545"}},
+    {"20261208", {"negative binomial", "3", "0.4"}, {"5", "3", "4"}},
+    {"20261208", {"noncentral chi-square", "5", "2"}, {"6.55269120422053", "6.79359931989873", "9.84301478754906"}},
+    {"20261208", {"noncentral f", "4", "10", "2"}, {"4.01550777906651", "2.71341307688635", "0.366646067888521"}},
+    {"20261208", {"noncentral t", "5", "1"}, {"-0.706240543271396", "-0.10696478316422", "0.920092410129799"}},
+    {"20261208", {"weibull", "2", "1"}, {"0.969581818726786", "0.92285222941628", "1.16352184649355"}},
+};
+
+TEST(PhiloxStream, IsPinnedForEveryRow) {
+    for (const Pinned& p : kPinnedPhilox) {
+        std::vector<std::string> args = {"--source", "philox", "--seed", p.seed, "-n", "3"};
+        args.insert(args.end(), p.distribution.begin(), p.distribution.end());
+        Outcome o = RunTool(args);
+        EXPECT_EQ(o.status, 0) << p.distribution[0];
+        EXPECT_EQ(o.err, "") << p.distribution[0];
+        EXPECT_EQ(Lines(o.out), p.lines) << "--source philox --seed " << p.seed << " " << p.distribution[0];
+    }
+}
+
+// What the seed means under philox, worked out apart: value i of Continuous
+// Uniform on [0, 1) is the first half of the block of counter (0, i) under
+// the key S, all 64 bits of S.
+TEST(PhiloxStream, ValueIIsTheBlockOfCounterI) {
+    for (uint64_t seed : {0ull, 7ull, 4294967303ull, 18446744073709551615ull}) {
+        const std::string s = std::to_string(seed);
+        Outcome o = RunTool({"--source", "philox", "--seed", s, "-n", "2", "--precision", "17", "continuous uniform", "0", "1"});
+        const std::vector<std::string> lines = Lines(o.out);
+        ASSERT_EQ(lines.size(), 2u) << o.err;
+        for (uint32_t i = 0; i < 2; ++i) {
+            const auto w = PhiloxBlock({0, 0, i, 0}, {static_cast<uint32_t>(seed), static_cast<uint32_t>(seed >> 32)});
+            const double u = static_cast<double>((uint64_t{w[1]} << 32 | w[0]) * 0x1p-64L);
+            EXPECT_EQ(std::strtod(lines[i].c_str(), nullptr), u) << seed << " value " << i;
+        }
+    }
+}
+
 // Outside the domains --as-window gives what the window's Generate gives:
 // a guarded row's 0, for every value.
 TEST(AsWindow, GuardedRowsGiveTheWindowsZeros) {
@@ -665,9 +728,13 @@ TEST(Info, ListSaysWhatEachRowDraws) {
     Outcome o = RunTool({"--list"});
     EXPECT_EQ(o.status, 0);
     std::vector<std::string> lines = Lines(o.out);
+    // The rows, then a blank line and what each uniform source is for.
+    const auto blank = std::find(lines.begin(), lines.end(), "");
+    ASSERT_NE(blank, lines.end());
+    EXPECT_EQ(blank[1].substr(0, 19), "Sources (--source):");
     std::vector<std::string> heads;
-    for (const std::string& line : lines) {
-        if (line.compare(0, 4, "    ") != 0) heads.push_back(line);
+    for (auto line = lines.begin(); line != blank; ++line) {
+        if (line->compare(0, 4, "    ") != 0) heads.push_back(*line);
     }
     ASSERT_EQ(heads.size(), 27u);
     EXPECT_EQ(heads[0], " 0  Beta                    beta");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 #include <thread>
 #include <vector>
@@ -175,6 +176,85 @@ TEST(Threads, SameCounterNeverGivesTwoThreadsTheSameReading) {
         for (int t = 0; t < kThreads; ++t) startStates.insert(states[t][i]);
         ASSERT_EQ(startStates.size(), static_cast<size_t>(kThreads)) << "counter value " << i;
     }
+}
+
+// ---------------------------------------------------------------------------
+// The counter-based source: value i's uniform j is half j mod 2 of
+// Philox4x32-10 of the counter (j / 2, i) under the key S.
+
+// Random123's own known answers (the philox4x32 10 lines of its kat_vectors).
+TEST(Philox, BlockGivesRandom123sKnownAnswers) {
+    using Words4 = std::array<uint32_t, 4>;
+    const struct {
+        Words4 counter;
+        std::array<uint32_t, 2> key;
+        Words4 block;
+    } kat[] = {
+        {{0, 0, 0, 0}, {0, 0}, {0x6627e8d5, 0xe169c58d, 0xbc57ac4c, 0x9b00dbd8}},
+        {{0xffffffff, 0xffffffff, 0xffffffff, 0xffffffff},
+         {0xffffffff, 0xffffffff},
+         {0x408f276d, 0x41c83b0e, 0xa20bc7c6, 0x6d5451fd}},
+        {{0x243f6a88, 0x85a308d3, 0x13198a2e, 0x03707344},
+         {0xa4093822, 0x299f31d0},
+         {0xd16cfe09, 0x94fdcceb, 0x5001e420, 0x24126ea1}},
+    };
+    for (const auto& k : kat) EXPECT_EQ(PhiloxBlock(k.counter, k.key), k.block);
+}
+
+// Key 0, value 0: the first block is the first known answer, and its halves
+// (second word high) are the first two uniforms, with all 64 bits.
+TEST(Philox, FirstUniformsAreTheHalvesOfTheFirstKnownAnswer) {
+    ScopedPhilox philox(0);
+    const Extended u = NextUniform();
+    EXPECT_EQ(u, Extended(0xe169c58d6627e8d5ull) * 0x1p-64);
+    EXPECT_NE(u, static_cast<Extended>(static_cast<double>(u))) << "rounded to a double";
+    EXPECT_EQ(NextUniform(), Extended(0x9b00dbd8bc57ac4cull) * 0x1p-64);
+    // NextBelow takes floor(n r / 2^64) of the next word, one word each.
+    BeginValue(0);
+    EXPECT_EQ(NextBelow(10), 8u);
+    EXPECT_EQ(NextBelow(0xFFFFFFFFu), 0x9b00dbd8u);
+    EXPECT_EQ(NextBelow(0), 0u);
+}
+
+// Value i and uniform j reach the counter (j / 2, i) and the key S whole; a
+// block computed for one value never serves another.
+TEST(Philox, ValueAndUniformMakeTheCounter) {
+    const uint64_t key = 0x299f31d0a4093822ull;
+    const uint64_t value = 0x100000005ull;
+    ScopedPhilox philox(key);
+    BeginValue(value - 1);
+    NextUniform();
+    BeginValue(value);
+    const auto first = PhiloxBlock({0, 0, 5, 1}, {0xa4093822, 0x299f31d0});
+    EXPECT_EQ(NextUniform(), Extended(uint64_t{first[1]} << 32 | first[0]) * 0x1p-64);
+    AdvanceUniform(2);  // uniforms 1 and 2 are skipped
+    const auto second = PhiloxBlock({1, 0, 5, 1}, {0xa4093822, 0x299f31d0});
+    EXPECT_EQ(NextUniform(), Extended(uint64_t{second[3]} << 32 | second[2]) * 0x1p-64);
+}
+
+// A reseed neither reads the clock nor moves the source.
+TEST(Philox, ReseedDrawsNothing) {
+    FakeClock clock{12345, 1};
+    ScopedClock scoped(clock.Source());
+    ScopedPhilox philox(0);
+    NextUniform();
+    ReseedFromClock();
+    EXPECT_EQ(NextUniform(), Extended(0x9b00dbd8bc57ac4cull) * 0x1p-64);
+    EXPECT_EQ(clock.reads, 0);
+}
+
+// The window's source keeps its state under the counter-based one, and
+// ignores BeginValue.
+TEST(Philox, LeavesTheWindowsSourceAsItWas) {
+    UniformSeed = 0;
+    {
+        ScopedPhilox philox(99);
+        for (int i = 0; i < 5; ++i) NextUniform();
+    }
+    EXPECT_TRUE(ActiveSource == UniformSource::Lcg);  // compared as a value: see State()
+    BeginValue(7);
+    EXPECT_EQ(NextUniform(), 2.3283064365386963e-10);
+    EXPECT_EQ(State(), 1u);
 }
 
 TEST(ContinuousUniform, Examples) {
