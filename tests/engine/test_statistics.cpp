@@ -553,7 +553,7 @@ TEST(UniformSource, HundredCellsAreEven) {
     std::vector<double> observed(100, 0.0);
     long double sum = 0;
     for (int i = 0; i < n; ++i) {
-        const double u = NextUniform();
+        const double u = ToDouble(NextUniform());
         sum += u;
         observed[static_cast<size_t>(u * 100)] += 1;
     }
@@ -567,9 +567,9 @@ TEST(UniformSource, SuccessivePairsFillTheSquare) {
     const int pairs = 500000;
     std::vector<double> observed(100, 0.0);
     long double sxy = 0, sx = 0, sxx = 0;
-    double prev = NextUniform();
+    double prev = ToDouble(NextUniform());
     for (int i = 0; i < pairs; ++i) {
-        const double u = NextUniform(), v = NextUniform();
+        const double u = ToDouble(NextUniform()), v = ToDouble(NextUniform());
         observed[static_cast<size_t>(u * 10) * 10 + static_cast<size_t>(v * 10)] += 1;
         // Every successive pair for the lag-1 correlation, the cells from disjoint pairs.
         sxy += prev * u + u * v;
@@ -591,9 +591,9 @@ TEST(UniformSource, SuccessiveTriplesFillTheCube) {
     const int triples = 500000;
     std::vector<double> observed(125, 0.0);
     for (int i = 0; i < triples; ++i) {
-        const auto a = static_cast<size_t>(NextUniform() * 5);
-        const auto b = static_cast<size_t>(NextUniform() * 5);
-        const auto d = static_cast<size_t>(NextUniform() * 5);
+        const auto a = static_cast<size_t>(ToDouble(NextUniform()) * 5);
+        const auto b = static_cast<size_t>(ToDouble(NextUniform()) * 5);
+        const auto d = static_cast<size_t>(ToDouble(NextUniform()) * 5);
         observed[(a * 5 + b) * 5 + d] += 1;
     }
     CheckCells(observed, std::vector<double>(125, triples / 125.0));
