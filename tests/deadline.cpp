@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -41,6 +42,23 @@ public:
         return *watchdog;
     }
 
+    Watchdog() {
+        // A test that forks (a child that runs test code, which may watch
+        // children of its own) must not inherit the mutex held, nor a
+        // condition variable that counts the parent's waiting thread: the
+        // child starts with no watchdog, no deadlines and a fresh variable.
+        ::pthread_atfork([] { Get().mutex_.lock(); }, [] { Get().mutex_.unlock(); },
+                         [] {
+                             Watchdog& w = Get();
+                             for (auto& [id, e] : w.entries_)
+                                 if (e.pidfd >= 0) ::close(e.pidfd);
+                             w.entries_.clear();
+                             w.started_ = false;
+                             w.changed_ = new std::condition_variable;  // the old one is left as it is
+                             w.mutex_.unlock();
+                         });
+    }
+
     uint64_t Arm(Entry entry) {
         std::lock_guard lock(mutex_);
         if (!started_) {
@@ -49,7 +67,7 @@ public:
         }
         const uint64_t id = next_++;
         entries_.emplace(id, std::move(entry));
-        changed_.notify_all();
+        changed_->notify_all();
         return id;
     }
 
@@ -79,9 +97,9 @@ private:
                 }
             }
             if (earliest == Clock::time_point::max()) {
-                changed_.wait(lock);
+                changed_->wait(lock);
             } else {
-                changed_.wait_until(lock, earliest);
+                changed_->wait_until(lock, earliest);
             }
         }
     }
@@ -101,7 +119,7 @@ private:
     }
 
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable* changed_ = new std::condition_variable;
     std::map<uint64_t, Entry> entries_;
     uint64_t next_ = 1;
     bool started_ = false;

@@ -15,6 +15,7 @@
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -309,5 +310,31 @@ INSTANTIATE_TEST_SUITE_P(Save, NearlyFullDisk,
                          ::testing::Values(FullDiskCase{"RoomForNeither", 2, false},
                                            FullDiskCase{"RoomInPlaceOnly", 5, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// --- The deadlines of a child that runs test code -----------------------------
+
+// The case above watches a child from within a child. A child forked while
+// this program's watchdog runs has no watchdog thread of its own until it
+// starts one: its own child's deadline must still end that child.
+TEST(ChildOfATest, KeepsDeadlinesOfItsOwn) {
+    pelmora::testing::Deadline running("the forking test", 60);  // the watchdog is up, with a deadline
+    hostile::ChildResult r = hostile::RunInChild(
+        [] {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                // Holds no pipe of the test's, and ends with the child if
+                // the test's deadline ends that.
+                ::closefrom(3);
+                ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+                ::pause();
+                ::_exit(0);
+            }
+            pelmora::testing::WatchedChild grandchild(pid, "a child that never ends", 0.2);
+            const int status = grandchild.Wait();
+            return std::string(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? "killed" : "not killed");
+        },
+        false);
+    EXPECT_EQ(r.text, "killed");
+}
 
 }  // namespace
