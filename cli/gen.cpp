@@ -454,7 +454,7 @@ void DrawParts(const Options& o, const Plan& plan, const Range& range, std::opti
                const ValueFormat& format, int threads, Drawn& drawn, Destination& out, OutputSink& sink,
                Progress& progress) {
     const Request& r = plan.request;
-    PartsJob job{plan.row, {r.p1, r.p2, r.p3}, range.first, range.count, o.start, seed, o.source, seed.value_or(0),
+    PartsJob job{plan.row, {r.p1, r.p2, r.p3}, range.first, range.count, o.start, seed, o.source,
                  format, threads};
     PartsWriter writer(o, drawn, out, sink, progress);
     try {

@@ -238,7 +238,7 @@ private:
         SetThreadIndex(thread);
         const uint32_t uniform = job_.seed ? static_cast<uint32_t>(*job_.seed) : 0u;
         std::optional<ScopedPhilox> counter;
-        if (split_.cut == Cut::Counter) counter.emplace(job_.key);
+        if (split_.cut == Cut::Counter) counter.emplace(job_.seed.value());
         uint64_t k;
         Part* part;
         while (Claim(nextDraw_, k, part, Part::State::Drawing)) {

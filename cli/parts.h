@@ -30,10 +30,10 @@ struct PartsJob {
     uint64_t count = 0;
     // The value the lines of --columns count from (--start begins a line).
     uint64_t lineOrigin = 0;
+    // The run's seed; under the counter-based source also its key, and
+    // then always set (from the system when --seed is not given).
     std::optional<uint64_t> seed;
-    // The counter-based source's key (the seed, or one from the system).
     UniformSource source = UniformSource::Lcg;
-    uint64_t key = 0;
     ValueFormat format;
     int threads = 1;
 };

@@ -92,8 +92,8 @@ double GammaBest1978(double shape, GammaAcceptance acceptance) {
         const Extended u = NextUniform();
         const Extended v = NextUniform();
         // steps 2-4: the candidate
-        const double w = ToDouble((1 - static_cast<Extended>(u)) * u);
-        const double y = ToDouble(Sqrt(Div(c, w)) * (static_cast<Extended>(u) - 0.5));
+        const double w = ToDouble((1 - u) * u);
+        const double y = ToDouble(Sqrt(Div(c, w)) * (u - 0.5));
         const double x = ToDouble(static_cast<Extended>(b) + y);
         // step 5: negative candidates are rejected (0 goes on)
         if (x < 0) continue;
